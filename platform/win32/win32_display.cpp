@@ -1,0 +1,1 @@
+// The display backend for this target is being written.

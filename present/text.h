@@ -1,0 +1,25 @@
+// Text in the built-in 8 x 13 font ("VGAFIX"): whole character cells
+// painted opaquely, white on black, one pixel at a time.
+#pragma once
+
+#include <cstdint>
+
+namespace velmora {
+
+inline constexpr int kGlyphCount = 224;
+inline constexpr int kGlyphRows = 13;
+inline constexpr std::uint32_t textForeground = 0xFFFFFFFFu;
+inline constexpr std::uint32_t textBackground = 0x00000000u;
+inline constexpr int textScale = 1;
+
+// Paints `text` (zero-terminated) with the first cell's top-left pixel at
+// (x, y + 2); a line feed starts a new line 16 pixels lower at column x.
+void drawText(int x, int y, const char* text);
+
+// The font as drawn (emboldened once on first use), for tests.
+const std::uint8_t* glyphFont();
+
+// Forget the loaded font (for tests).
+void resetGlyphFont();
+
+}  // namespace velmora
