@@ -42,6 +42,12 @@ bool isUserActive() {
          distance(reading.y, mouseAnchor.y) > kStillDistance;
 }
 
+bool userHasReturned() {
+  const bool key = keyPending();
+  const bool active = isUserActive();
+  return key || active;
+}
+
 void resetActivityWatch() { mouseAnchor = MouseAnchor{}; }
 
 }  // namespace velmora
