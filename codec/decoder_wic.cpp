@@ -2,7 +2,9 @@
 // decoder reads the caller's bytes through a memory stream, a format
 // converter turns its frame into 32-bit BGRA, which is copied straight into
 // the caller's picture and put into R, G, B, 255 order there.
+// windows.h first: wincodec.h relies on its definitions.
 #include <windows.h>
+
 #include <wincodec.h>
 
 #include <climits>
@@ -143,8 +145,8 @@ IJLERR decodePicture(Decoder& decoder, std::span<const unsigned char> stream, co
   }
   // The whole frame, rows `rowStride` apart; WIC writes width * 4 bytes of
   // each and never more than `extent` bytes from the first.
-  const HRESULT copied = converter->CopyPixels(nullptr, static_cast<UINT>(area.rowStride), static_cast<UINT>(extent),
-                                               area.first);
+  const HRESULT copied =
+      converter->CopyPixels(nullptr, static_cast<UINT>(area.rowStride), static_cast<UINT>(extent), area.first);
   // Whatever a failed copy left is turned as well, so that the area holds
   // one pixel order whatever happened.
   swapRedAndBlue(area);

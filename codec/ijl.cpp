@@ -1,13 +1,14 @@
 // The codec's six entry points: the checks of the record and the DIB, the
 // status texts and the version record, the same on every target. The
 // decoding itself is the system decoder's (decoder.h).
+#include "codec/ijl.h"
+
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "codec/decoder.h"
-#include "codec/ijl.h"
 #include "codec/jpeg_structure.h"
 
 namespace velmora::codec {
@@ -41,8 +42,8 @@ IJLERR readParams(JPEG_CORE_PROPERTIES& record) {
 // The DIB as the record describes it, or IJL_BAD_PARAMETER when that
 // description cannot be served or its extent does not fit the address space.
 IJLERR dibOf(const JPEG_CORE_PROPERTIES& record, PixelArea& area) {
-  if (record.DIBBytes == nullptr || record.DIBWidth <= 0 || record.DIBHeight <= 0 ||
-      record.DIBChannels != 4 || record.DIBColor != IJL_RGBA_FPX || record.DIBPadBytes < 0) {
+  if (record.DIBBytes == nullptr || record.DIBWidth <= 0 || record.DIBHeight <= 0 || record.DIBChannels != 4 ||
+      record.DIBColor != IJL_RGBA_FPX || record.DIBPadBytes < 0) {
     return IJL_BAD_PARAMETER;
   }
   const std::int64_t rowBytes = std::int64_t{record.DIBWidth} * 4;
@@ -114,14 +115,14 @@ IJLAPI IJLERR ijlWrite(JPEG_CORE_PROPERTIES* /*jcprops*/, IJLIOTYPE /*iotype*/) 
 
 IJLAPI const IJLibVersion* ijlGetLibVersion(void) {
   static constinit const IJLibVersion version = {
-      VELMORA_CODEC_VERSION_MAJOR,
-      VELMORA_CODEC_VERSION_MINOR,
-      VELMORA_CODEC_VERSION_PATCH,
-      "ijl10, the Velmora Slides JPEG codec",
-      VELMORA_CODEC_VERSION,
-      kDecoderDescription,
-      VELMORA_CODEC_BUILD_DATE,
-      "cdecl",
+      .major = VELMORA_CODEC_VERSION_MAJOR,
+      .minor = VELMORA_CODEC_VERSION_MINOR,
+      .build = VELMORA_CODEC_VERSION_PATCH,
+      .Name = "ijl10, the Velmora Slides JPEG codec",
+      .Version = VELMORA_CODEC_VERSION,
+      .InternalVersion = kDecoderDescription,
+      .BuildDate = VELMORA_CODEC_BUILD_DATE,
+      .CallConv = "cdecl",
   };
   return &version;
 }

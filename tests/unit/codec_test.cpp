@@ -97,12 +97,12 @@ class GuardedDib {
  public:
   GuardedDib(int width, int height, int pad)
       : width_(width), height_(height), stride_(static_cast<std::size_t>(width) * 4 + static_cast<std::size_t>(pad)) {
-    const std::size_t extent = height > 0 ? stride_ * static_cast<std::size_t>(height - 1) + static_cast<std::size_t>(width) * 4 : 0;
+    const std::size_t extent =
+        height > 0 ? stride_ * static_cast<std::size_t>(height - 1) + static_cast<std::size_t>(width) * 4 : 0;
     buffer_.assign(kGuardBytes + extent + kGuardBytes, kCanary);
   }
 
   unsigned char* first() { return buffer_.data() + kGuardBytes; }
-  std::size_t stride() const { return stride_; }
 
   bool isPixelByte(std::size_t index) const {
     if (index < kGuardBytes) return false;
@@ -128,7 +128,8 @@ class GuardedDib {
   }
 
   std::array<int, 4> pixel(int x, int y) const {
-    const unsigned char* p = buffer_.data() + kGuardBytes + stride_ * static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * 4;
+    const unsigned char* p =
+        buffer_.data() + kGuardBytes + stride_ * static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * 4;
     return {p[0], p[1], p[2], p[3]};
   }
 
@@ -165,8 +166,8 @@ class Record {
     props_.JPGSizeBytes = static_cast<int>(bytes.size());
   }
 
-  // The program's own steps: parameters, then the whole picture into `dib`
-  // described as dibWidth x dibHeight with `pad` bytes after each row.
+  // The whole-image read as the program sets it up, into `dib` described
+  // as dibWidth x dibHeight with `pad` bytes after each row.
   IJLERR decode(const Bytes& bytes, GuardedDib& dib, int dibWidth, int dibHeight, int pad) {
     setStream(bytes);
     props_.JPGColor = IJL_YCBCR;
@@ -204,7 +205,8 @@ TEST_F(CodecTest, EncodingIsRefusedAndVersionAndTextsAreGiven) {
   ASSERT_NE(version, nullptr);
   EXPECT_EQ(version, codec().version());
   EXPECT_EQ(version->major, 1);
-  for (const char* text : {version->Name, version->Version, version->InternalVersion, version->BuildDate, version->CallConv}) {
+  for (const char* text :
+       {version->Name, version->Version, version->InternalVersion, version->BuildDate, version->CallConv}) {
     ASSERT_NE(text, nullptr);
     EXPECT_NE(std::string(text), "");
   }
@@ -598,7 +600,8 @@ Difference compare(const GuardedDib& dib, const Picture& reference) {
   long long absoluteSum = 0;
   for (int y = 0; y < reference.height; ++y) {
     for (int x = 0; x < reference.width; ++x) {
-      const std::size_t n = static_cast<std::size_t>(y) * static_cast<std::size_t>(reference.width) + static_cast<std::size_t>(x);
+      const std::size_t n =
+          static_cast<std::size_t>(y) * static_cast<std::size_t>(reference.width) + static_cast<std::size_t>(x);
       auto& sums = blockSums[static_cast<std::size_t>((y / kBlock) * blocksAcross + x / kBlock)];
       for (std::size_t c = 0; c < 3; ++c) {
         const int delta = int{decoded[n * 4 + c]} - int{reference.rgb[n * 3 + c]};
@@ -611,7 +614,8 @@ Difference compare(const GuardedDib& dib, const Picture& reference) {
   difference.meanAbsolute = static_cast<double>(absoluteSum) / (3.0 * reference.width * reference.height);
   for (const auto& sums : blockSums) {
     for (long sum : sums) {
-      difference.worstBlockMean = std::max(difference.worstBlockMean, std::abs(static_cast<double>(sum)) / (kBlock * kBlock));
+      difference.worstBlockMean =
+          std::max(difference.worstBlockMean, std::abs(static_cast<double>(sum)) / (kBlock * kBlock));
     }
   }
   return difference;

@@ -65,7 +65,8 @@ std::vector<Entry> planArchive(const Member& codec, const std::vector<Member>& s
     throw ArchiveError("the codec name " + quoted(codec.name) + " lacks \".dll\": the program would not load it");
   }
   if (contains(codec.name, ".jpg")) {
-    throw ArchiveError("the codec name " + quoted(codec.name) + " holds \".jpg\": the program would take it for a slide");
+    throw ArchiveError("the codec name " + quoted(codec.name) +
+                       " holds \".jpg\": the program would take it for a slide");
   }
   if (codec.size == 0) throw ArchiveError("the codec library is empty");
   if (slides.empty()) throw ArchiveError("no slides given");
@@ -95,8 +96,8 @@ std::vector<Entry> planArchive(const Member& codec, const std::vector<Member>& s
       throw ArchiveError("the archive would exceed " + std::to_string(kMaxArchiveBytes) + " bytes at " +
                          quoted(member.name));
     }
-    entries.push_back({entries.size() + 1, member.name, static_cast<std::uint32_t>(end),
-                       static_cast<std::uint32_t>(member.size)});
+    entries.push_back(
+        {entries.size() + 1, member.name, static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(member.size)});
     end += member.size;
   };
   add(codec);
@@ -146,7 +147,9 @@ std::string findDamage(Bytes archive) {
     return "the archive is " + std::to_string(archive.size()) + " bytes, shorter than its " +
            std::to_string(kDirectoryBytes) + "-byte directory";
   }
-  if (archive.size() > kMaxArchiveBytes) return "the archive is larger than " + std::to_string(kMaxArchiveBytes) + " bytes";
+  if (archive.size() > kMaxArchiveBytes) {
+    return "the archive is larger than " + std::to_string(kMaxArchiveBytes) + " bytes";
+  }
   if (!allZero(archive.first(kSlotBytes))) return "slot 0 is not all zero";
   if (archive[48] != 'i' || archive[49] != 'j') return "bytes 48 and 49 are not \"ij\": slot 1 is not the codec";
 

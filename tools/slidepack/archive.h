@@ -22,8 +22,8 @@ inline constexpr std::size_t kSlots = 32;
 inline constexpr std::size_t kSlotBytes = 48;
 inline constexpr std::size_t kNameBytes = 40;
 inline constexpr std::size_t kDirectoryBytes = kSlots * kSlotBytes;  // 1536
-inline constexpr std::size_t kMaxNameLength = kNameBytes - 1;      // one NUL always follows
-inline constexpr std::size_t kMaxSlides = kSlots - 2;              // slot 0 empty, slot 1 the codec
+inline constexpr std::size_t kMaxNameLength = kNameBytes - 1;        // one NUL always follows
+inline constexpr std::size_t kMaxSlides = kSlots - 2;                // slot 0 empty, slot 1 the codec
 // The program keeps offsets and sizes as 32-bit signed integers.
 inline constexpr std::uint64_t kMaxArchiveBytes = 0x7FFFFFFF;
 // The program loads the codec under this name, whatever its entry is called.
