@@ -7,7 +7,10 @@
 //       Opens the 1024 x 768 full-screen surface or the 384 x 240 frameless
 //       window, draws the scene and reports:
 //         open <1|0> <width> <height>   the result of opening
-//         ready                         the scene is on the display
+//         ready                         the scene is on the display, and
+//                                       REPORT.pixels holds the surface's
+//                                       memory (32-bit little-endian words,
+//                                       row by row)
 //         mouse <x> <y> <wheel> <mask>  each mouse reading that differs
 //                                       from the one before
 //         key <n>                       the n-th key entry taken
@@ -47,6 +50,27 @@ void report(const std::string& line) {
 int numberArgument(const std::vector<std::string>& args, std::size_t index, int fallback) {
   if (args.size() <= index) return fallback;
   return std::atoi(args[index].c_str());
+}
+
+// The surface's memory as drawn, row by row, one 32-bit little-endian word
+// per pixel: what the display should show.
+void writeCanvas(const std::string& path) {
+  const platform::Canvas* canvas = platform::backend::activeCanvas();
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (!canvas || !out) {
+    if (out) std::fclose(out);
+    return;
+  }
+  std::vector<unsigned char> bytes;
+  bytes.reserve(static_cast<std::size_t>(canvas->width) * static_cast<std::size_t>(canvas->height) * 4u);
+  for (int y = 0; y < canvas->height; ++y) {
+    for (int x = 0; x < canvas->width; ++x) {
+      const platform::Pixel p = canvas->pixels[static_cast<std::ptrdiff_t>(y) * canvas->pitch + x];
+      for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<unsigned char>((p >> shift) & 0xFFu));
+    }
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
 }
 
 [[noreturn]] void watchInput(int exitCode, int keysToEnd) {
@@ -122,6 +146,7 @@ int main(int argc, char** argv) {
   report("open " + std::to_string(opened ? 1 : 0) + " " + std::to_string(width) + " " + std::to_string(height));
   probe::drawScene();
   platform::pause(0);  // shows it
+  writeCanvas(args[1] + ".pixels");
   report("ready");
   watchInput(numberArgument(args, 2, 0), numberArgument(args, 3, 1));
 }
