@@ -17,6 +17,12 @@
 //         exit <code>                   just before ending
 //       The KEYS-th key entry (default 1) ends it with EXIT_CODE (default 0).
 //
+//   velmora-display-probe long-pause REPORT
+//       Opens the 384 x 240 window, reports "ready", pauses for a minute,
+//       which a key entry ends early, and then reports
+//         paused <milliseconds>
+//       and ends with exit code 0.
+//
 //   velmora-display-probe present-timing REPORT [FRAMES]
 //       Opens the full-screen surface and, FRAMES times (default 200),
 //       changes every pixel, shows them and pauses 20 ms, then reports
@@ -122,13 +128,23 @@ void writeCanvas(const std::string& path) {
   platform::exitProcess(0);
 }
 
+[[noreturn]] void pauseLong() {
+  const bool opened = platform::openFramelessWindow(384, 240);
+  report("open " + std::to_string(opened ? 1 : 0) + " 384 240");
+  report("ready");
+  const double start = platform::clockSeconds();
+  platform::pause(60000);
+  report("paused " + std::to_string(static_cast<long>((platform::clockSeconds() - start) * 1000.0)));
+  platform::exitProcess(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   platform::startProcess(argc, argv);
   const auto& args = platform::arguments();
   if (args.size() < 2) {
-    std::fprintf(stderr, "usage: velmora-display-probe full|window|present-timing REPORT [EXIT_CODE [KEYS]]\n");
+    std::fprintf(stderr, "usage: velmora-display-probe full|window|long-pause|present-timing REPORT [EXIT_CODE [KEYS]]\n");
     return 2;
   }
   gReport = std::fopen(args[1].c_str(), "w");
@@ -138,6 +154,7 @@ int main(int argc, char** argv) {
   }
   const std::string& mode = args[0];
   if (mode == "present-timing") timePresents(numberArgument(args, 2, 200));
+  if (mode == "long-pause") pauseLong();
 
   const bool full = mode == "full";
   const int width = full ? 1024 : 384;

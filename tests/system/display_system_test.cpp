@@ -306,6 +306,24 @@ TEST_P(DisplaySystemTest, AKeyPressedBeforeThePollWaitsInTheBuffer) {
   EXPECT_EQ(std::count(report.begin(), report.end(), "key 2"), 1);
 }
 
+TEST_P(DisplaySystemTest, AKeyEndsALongPauseEarly) {
+  Probe probe(GetParam(), {"long-pause"});
+  ASSERT_TRUE(probe.awaitLine("ready", kStartSeconds)) << probe.program().output();
+  Screen::get().tapKey("space");
+  // The pause was for a minute.
+  EXPECT_EQ(probe.program().waitExit(kInputSeconds), 0) << probe.reportText();
+}
+
+TEST_P(DisplaySystemTest, AHeldKeyRepeatsItsEntry) {
+  Probe probe(GetParam(), {"window", "0", "1000"});
+  ASSERT_TRUE(probe.awaitLine("ready", kStartSeconds)) << probe.program().output();
+  Screen::get().pressKey("Down");
+  // The X server repeats a held key after its delay (660 ms on Xvfb).
+  const bool repeated = probe.awaitLine("key 5");
+  Screen::get().releaseKey("Down");
+  EXPECT_TRUE(repeated) << probe.reportText();
+}
+
 TEST_P(DisplaySystemTest, TheMouseIsReadInSurfacePixelsOnlyWhileOverTheWindow) {
   Probe probe(GetParam(), {"window"});
   ASSERT_TRUE(probe.awaitLine("ready", kStartSeconds)) << probe.program().output();
