@@ -4,8 +4,9 @@
 // awkward to read from a program running under Wine).
 //
 //   velmora-display-probe full|window REPORT [EXIT_CODE [KEYS]]
-//       Opens the 1024 x 768 full-screen surface or the 384 x 240 frameless
-//       window, draws the scene and reports:
+//       Opens the 1024 x 768 full-screen surface (and puts the pointer in
+//       its middle, hidden) or the 384 x 240 frameless window, draws the
+//       scene and reports:
 //         open <1|0> <width> <height>   the result of opening
 //         ready                         the scene is on the display, and
 //                                       REPORT.pixels holds the surface's
@@ -161,6 +162,8 @@ int main(int argc, char** argv) {
   const int height = full ? 768 : 240;
   const bool opened = full ? platform::openFullScreen(width, height) : platform::openFramelessWindow(width, height);
   report("open " + std::to_string(opened ? 1 : 0) + " " + std::to_string(width) + " " + std::to_string(height));
+  // As the show does: the pointer to the middle, hidden.
+  if (full) platform::setMouse(512, 384, false, false);
   probe::drawScene();
   platform::pause(0);  // shows it
   writeCanvas(args[1] + ".pixels");

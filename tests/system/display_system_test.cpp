@@ -240,6 +240,15 @@ void syncWithProbe(Probe& probe, const Screen::Window& window) {
   }
 }
 
+std::pair<int, int> pointerPosition() {
+  Display* d = Screen::get().x();
+  ::Window root = 0, child = 0;
+  int x = -1, y = -1, wx = 0, wy = 0;
+  unsigned mask = 0;
+  XQueryPointer(d, DefaultRootWindow(d), &root, &child, &x, &y, &wx, &wy, &mask);
+  return {x, y};
+}
+
 std::optional<Screen::Window> probeWindow(int width, int height) {
   for (const auto& w : Screen::get().topLevelWindows()) {
     if (w.width == width && w.height == height) return w;
@@ -250,6 +259,7 @@ std::optional<Screen::Window> probeWindow(int width, int height) {
 class DisplaySystemTest : public ::testing::TestWithParam<Target> {};
 
 TEST_P(DisplaySystemTest, TheFullScreenSurfaceShowsExactlyWhatWasDrawn) {
+  Screen::get().movePointer(10, 10);  // away from where the probe puts it
   Probe probe(GetParam(), {"full"});
   ASSERT_TRUE(probe.awaitLine("ready", kStartSeconds)) << probe.reportText() << probe.program().output();
   EXPECT_EQ(probe.report().front(), "open 1 1024 768");
@@ -257,6 +267,9 @@ TEST_P(DisplaySystemTest, TheFullScreenSurfaceShowsExactlyWhatWasDrawn) {
   expectKnownScenePixels(0, 0, 1024, 768);
   // Nothing was drawn beyond the scene: the new surface is black there.
   for (const std::uint32_t p : Screen::get().grab(400, 300, 600, 400)) ASSERT_EQ(p, 0u);
+  // The probe put the pointer in the middle, and its first reading says so.
+  EXPECT_TRUE(probe.awaitLine("mouse 512 384 0 0")) << probe.reportText();
+  EXPECT_EQ(pointerPosition(), std::make_pair(512, 384));
 }
 
 TEST_P(DisplaySystemTest, TheSmallWindowIsCentredAndShowsExactlyWhatWasDrawn) {
