@@ -72,7 +72,10 @@ double readDecimal(std::string_view text) {
       if (res.ec == std::errc::result_out_of_range) parsed = exp[0] == '-' ? -100000 : 100000;
       exponent10 = parsed;
     }
-    const bool huge = seenNonZero && (leading + exponent10) > 0;
+    // leading + exponent10 > 0, without the sum: an exponent near the
+    // limit of a long would overflow it. -leading cannot, as |leading| is
+    // at most the number's length.
+    const bool huge = seenNonZero && exponent10 > -leading;
     value = huge ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (ec != std::errc{} || ptr != number.data() + number.size()) {
     return 0.0;

@@ -96,10 +96,14 @@ TEST(DecimalReader, ReadsDecimalNumbersOnly) {
       {"-", 0},         {"1e3", 1000},    {"1E3", 1000},     {"1e", 1},         {"1e+", 1},
       {"2.5e-1", 0.25}, {"0x10", 0},      {"inf", 0},        {"nan", 0},        {"\t5", 0},
       {"1e-400", 0},    {"0.0001e-320", 0}, {"- 5", 0},      {"007", 7},        {"1,5", 1},
+      // Exponents at the very end of a long's range.
+      {"0.0001e-9223372036854775808", 0}, {"1e-9223372036854775807", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(readDecimal(c.text), c.value) << c.text;
   EXPECT_TRUE(std::isinf(readDecimal("1e400")));
   EXPECT_TRUE(std::isinf(readDecimal("-123456e99999999999999999999")));
+  EXPECT_TRUE(std::isinf(readDecimal("1e9223372036854775807")));
+  EXPECT_TRUE(std::isinf(readDecimal("12.5e9223372036854775806")));
 }
 
 TEST(DecimalReader, RoundsHalvesToEvenAndMapsOutOfRangeToTheMinimum) {
