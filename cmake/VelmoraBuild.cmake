@@ -18,6 +18,16 @@ if(VELMORA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build: every library carries libFuzzer's coverage instrumentation
+# (fuzzer-no-link), so that the fuzzers see the paths inside the code they
+# drive; only the fuzz targets link libFuzzer itself (tests/fuzz).
+if(VELMORA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (libFuzzer): use the fuzz preset")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
   # One self-contained executable: no libgcc, libstdc++ or winpthread DLL beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)

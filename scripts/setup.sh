@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686
   libsdl2-dev libturbojpeg0-dev libx11-dev libxtst-dev
   googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   xvfb x11-apps x11-utils imagemagick libjpeg-turbo-progs
   wine wine32:i386
 )

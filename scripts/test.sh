@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the unit tests natively, with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and under Wine; then the
-# system tests of both programs on Xvfb.
+# system tests of both programs on Xvfb; then every fuzz target for 30 s.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
@@ -20,6 +20,9 @@ for preset in linux linux-asan windows system; do
   step "test $preset"
   ctest --preset "$preset" || failed+=("test $preset")
 done
+
+step "fuzz, 30 s a target"
+scripts/fuzz.sh 30 || failed+=("fuzz")
 
 echo
 if [ ${#failed[@]} -eq 0 ]; then
