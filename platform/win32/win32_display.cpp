@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <limits>
 
 #include "platform/canvas.h"
@@ -228,6 +230,31 @@ void giveBackMode(Surface& s) {
   s.modeChanged = false;
 }
 
+// A process that dies of an uncaught exception or a fault must not leave the
+// user's desktop in the surface's mode either: the display is given back
+// before the process's previous handlers take over.
+std::terminate_handler gPreviousTerminate = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER gPreviousFilter = nullptr;
+
+[[noreturn]] void giveBackModeAndTerminate() {
+  giveBackMode(surface());
+  if (gPreviousTerminate) gPreviousTerminate();
+  std::abort();
+}
+
+LONG WINAPI giveBackModeOnFault(EXCEPTION_POINTERS* fault) {
+  giveBackMode(surface());
+  return gPreviousFilter ? gPreviousFilter(fault) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+void guardModeAgainstCrashes() {
+  static bool guarded = false;
+  if (guarded) return;
+  guarded = true;
+  gPreviousTerminate = std::set_terminate(giveBackModeAndTerminate);
+  gPreviousFilter = SetUnhandledExceptionFilter(giveBackModeOnFault);
+}
+
 // Where a window of width x height stands centred on the primary display;
 // a display smaller than the window gets its top-left corner.
 POINT centredOrigin(int width, int height) {
@@ -287,6 +314,7 @@ bool openFullScreen(int width, int height) {
   mode.dmPelsHeight = static_cast<DWORD>(height);
   mode.dmBitsPerPel = 32;
   mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+  guardModeAgainstCrashes();
   s.modeChanged = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 
   if (s.modeChanged) {

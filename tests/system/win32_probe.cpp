@@ -11,12 +11,14 @@
 // took, every key entry (and drawing a white 16 x 16 square for it along the
 // top row, so a picture shows that drawing after a pause is presented) and
 // every change of the mouse reading. It ends through the process exit with
-// EXITCODE, which must give the display mode back.
+// EXITCODE, which must give the display mode back; EXITCODE "throw" ends it
+// by an uncaught exception instead, which must give the mode back too.
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "platform/clock.h"
@@ -99,6 +101,10 @@ int main(int argc, char** argv) {
       say("mouse %d %d %d %d", m.x, m.y, m.wheel, m.buttons);
       last = m;
     }
+  }
+  if (std::string(argv[3]) == "throw") {
+    say("throw");
+    throw std::runtime_error("the probe ends by an uncaught exception");
   }
   say("exit %d", exitCode);
   platform::exitProcess(exitCode);
