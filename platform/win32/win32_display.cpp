@@ -37,6 +37,7 @@ struct Surface {
   Canvas canvas;
   bool fullScreen = false;
   bool modeChanged = false;  // the display mode is ours; give it back on close
+  DEVMODEA modeBefore{};     // the mode it had before (dmFields 0: unknown)
   bool closing = false;
   int clientWidth = 0;  // the window's client area, at least the canvas
   int clientHeight = 0;
@@ -225,9 +226,29 @@ void releaseCanvas(Surface& s) {
   s.canvas = Canvas{};
 }
 
+DEVMODEA currentMode() {
+  DEVMODEA mode{};
+  mode.dmSize = sizeof(mode);
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) mode.dmFields = 0;
+  return mode;
+}
+
+bool sameMode(const DEVMODEA& a, const DEVMODEA& b) {
+  return a.dmPelsWidth == b.dmPelsWidth && a.dmPelsHeight == b.dmPelsHeight && a.dmBitsPerPel == b.dmBitsPerPel;
+}
+
+// The registry's mode is the usual way back. The mode the display had before
+// may differ from it (someone else set a temporary one); then that mode
+// itself is set again, without touching the registry.
 void giveBackMode(Surface& s) {
-  if (s.modeChanged) ChangeDisplaySettingsA(nullptr, 0);
+  if (!s.modeChanged) return;
   s.modeChanged = false;
+  ChangeDisplaySettingsA(nullptr, 0);
+  DEVMODEA before = s.modeBefore;
+  if (before.dmFields != 0 && !sameMode(currentMode(), before)) {
+    before.dmFields &= DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL | DM_DISPLAYFREQUENCY;
+    ChangeDisplaySettingsA(&before, 0);
+  }
 }
 
 // A process that dies of an uncaught exception or a fault must not leave the
@@ -315,6 +336,7 @@ bool openFullScreen(int width, int height) {
   mode.dmBitsPerPel = 32;
   mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
   guardModeAgainstCrashes();
+  s.modeBefore = currentMode();
   s.modeChanged = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 
   if (s.modeChanged) {
