@@ -208,11 +208,12 @@ std::vector<Screen::Window> Screen::topLevelWindows() {
 
 // --- Sandbox -------------------------------------------------------------------
 
-Sandbox::Sandbox(Target target) : target_(target) {
+Sandbox::Sandbox(Target target) : Sandbox(target, target == Target::Linux ? linuxProgram() : windowsProgram()) {}
+
+Sandbox::Sandbox(Target target, const std::string& source) : target_(target) {
   std::string pattern = (fs::temp_directory_path() / "velmora-system-XXXXXX").string();
   if (!mkdtemp(pattern.data())) fail("mkdtemp failed");
   dir_ = pattern;
-  const std::string source = target == Target::Linux ? linuxProgram() : windowsProgram();
   program_ = dir_ + "/" + fs::path(source).filename().string();
   fs::copy_file(source, program_);
   fs::create_directories(dir_ + "/tmp");

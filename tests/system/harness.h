@@ -70,6 +70,9 @@ class Screen {
 class Sandbox {
  public:
   explicit Sandbox(Target target);
+  // The same with another program of that target in the screensaver's
+  // place, such as a test helper.
+  Sandbox(Target target, const std::string& programPath);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
