@@ -6,7 +6,10 @@
 //
 // Full screen changes the display mode to width x height x 32 and covers the
 // screen with a topmost popup; the mode is given back by closeSurface(), and
-// so on every way out, since the process exit closes the surface first.
+// so on every way out: the process exit closes the surface first, and an
+// uncaught exception or a fault gives the mode back before the process dies.
+// When no surface can be had at all, the user is told in a message box and
+// the process ends with exit code 1.
 #include <windows.h>
 
 #include <algorithm>
