@@ -4,15 +4,25 @@
 // awkward to read from a program running under Wine).
 //
 //   velmora-display-probe full|window REPORT [EXIT_CODE [KEYS]]
-//       Opens the 1024 x 768 full-screen surface or the 384 x 240 frameless
-//       window, draws the scene and reports:
+//       Opens the 1024 x 768 full-screen surface (and puts the pointer in
+//       its middle, hidden) or the 384 x 240 frameless window, draws the
+//       scene and reports:
 //         open <1|0> <width> <height>   the result of opening
-//         ready                         the scene is on the display
+//         ready                         the scene is on the display, and
+//                                       REPORT.pixels holds the surface's
+//                                       memory (32-bit little-endian words,
+//                                       row by row)
 //         mouse <x> <y> <wheel> <mask>  each mouse reading that differs
 //                                       from the one before
 //         key <n>                       the n-th key entry taken
 //         exit <code>                   just before ending
 //       The KEYS-th key entry (default 1) ends it with EXIT_CODE (default 0).
+//
+//   velmora-display-probe long-pause REPORT
+//       Opens the 384 x 240 window, reports "ready", pauses for a minute,
+//       which a key entry ends early, and then reports
+//         paused <milliseconds>
+//       and ends with exit code 0.
 //
 //   velmora-display-probe present-timing REPORT [FRAMES]
 //       Opens the full-screen surface and, FRAMES times (default 200),
@@ -47,6 +57,27 @@ void report(const std::string& line) {
 int numberArgument(const std::vector<std::string>& args, std::size_t index, int fallback) {
   if (args.size() <= index) return fallback;
   return std::atoi(args[index].c_str());
+}
+
+// The surface's memory as drawn, row by row, one 32-bit little-endian word
+// per pixel: what the display should show.
+void writeCanvas(const std::string& path) {
+  const platform::Canvas* canvas = platform::backend::activeCanvas();
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (!canvas || !out) {
+    if (out) std::fclose(out);
+    return;
+  }
+  std::vector<unsigned char> bytes;
+  bytes.reserve(static_cast<std::size_t>(canvas->width) * static_cast<std::size_t>(canvas->height) * 4u);
+  for (int y = 0; y < canvas->height; ++y) {
+    for (int x = 0; x < canvas->width; ++x) {
+      const platform::Pixel p = canvas->pixels[static_cast<std::ptrdiff_t>(y) * canvas->pitch + x];
+      for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<unsigned char>((p >> shift) & 0xFFu));
+    }
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
 }
 
 [[noreturn]] void watchInput(int exitCode, int keysToEnd) {
@@ -98,13 +129,23 @@ int numberArgument(const std::vector<std::string>& args, std::size_t index, int 
   platform::exitProcess(0);
 }
 
+[[noreturn]] void pauseLong() {
+  const bool opened = platform::openFramelessWindow(384, 240);
+  report("open " + std::to_string(opened ? 1 : 0) + " 384 240");
+  report("ready");
+  const double start = platform::clockSeconds();
+  platform::pause(60000);
+  report("paused " + std::to_string(static_cast<long>((platform::clockSeconds() - start) * 1000.0)));
+  platform::exitProcess(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   platform::startProcess(argc, argv);
   const auto& args = platform::arguments();
   if (args.size() < 2) {
-    std::fprintf(stderr, "usage: velmora-display-probe full|window|present-timing REPORT [EXIT_CODE [KEYS]]\n");
+    std::fprintf(stderr, "usage: velmora-display-probe full|window|long-pause|present-timing REPORT [EXIT_CODE [KEYS]]\n");
     return 2;
   }
   gReport = std::fopen(args[1].c_str(), "w");
@@ -114,14 +155,18 @@ int main(int argc, char** argv) {
   }
   const std::string& mode = args[0];
   if (mode == "present-timing") timePresents(numberArgument(args, 2, 200));
+  if (mode == "long-pause") pauseLong();
 
   const bool full = mode == "full";
   const int width = full ? 1024 : 384;
   const int height = full ? 768 : 240;
   const bool opened = full ? platform::openFullScreen(width, height) : platform::openFramelessWindow(width, height);
   report("open " + std::to_string(opened ? 1 : 0) + " " + std::to_string(width) + " " + std::to_string(height));
+  // As the show does: the pointer to the middle, hidden.
+  if (full) platform::setMouse(512, 384, false, false);
   probe::drawScene();
   platform::pause(0);  // shows it
+  writeCanvas(args[1] + ".pixels");
   report("ready");
   watchInput(numberArgument(args, 2, 0), numberArgument(args, 3, 1));
 }
