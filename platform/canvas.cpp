@@ -178,9 +178,10 @@ void writeConsoleLine(std::string_view text) {
   constexpr Pixel kConsoleBackground = 0xFF000000u;
   constexpr int kCellWidth = 8;
   constexpr int kLinePitch = 16;
+  static int consoleLine = 0;
   const auto font = findResource("VGAFIX", "CODE");
-  const int top = c->consoleLine * kLinePitch;
-  c->consoleLine = (c->consoleLine + 1) % std::max(1, c->height / kLinePitch);
+  const int top = consoleLine * kLinePitch;
+  consoleLine = (consoleLine + 1) % std::max(1, c->height / kLinePitch);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto code = static_cast<unsigned char>(text[i]);
     const int left = static_cast<int>(i) * kCellWidth;

@@ -19,7 +19,6 @@ struct Canvas {
   int pitch = 0;
   IntRect viewport;      // the clip rectangle, in surface pixels
   bool dirty = false;    // drawn on since it was last shown
-  int consoleLine = 0;   // where writeConsoleLine writes next; a new surface starts at the top
 
   Pixel& at(int x, int y) { return pixels[static_cast<std::ptrdiff_t>(y) * pitch + x]; }
   void resetViewport() { viewport = IntRect{0, 0, width - 1, height - 1}; }
