@@ -6,10 +6,10 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/input.h"
-#include "platform/clock.h"
 #include "platform/library.h"
 #include "platform/process.h"
 #include "platform/resources.h"
