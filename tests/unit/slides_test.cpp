@@ -18,6 +18,7 @@
 #include "platform/display.h"
 #include "platform/library.h"
 #include "platform/process.h"
+#include "platform/resources.h"
 #include "settings/settings.h"
 #include "slides/archive.h"
 #include "slides/condition.h"
@@ -686,6 +687,109 @@ TEST_F(SlideSource, DecodeWithoutABoundCodecCallsNothing) {
   platform::openFullScreen(1024, 768);
   EXPECT_NE(decodeSlide(0, 0), 0);
   EXPECT_EQ(decodedImage, nullptr);
+}
+
+// --- the archive built into the program and its codec ------------------------------
+
+Bytes builtInSlide(int number) {
+  const std::string name = std::string(number < 10 ? "slide0" : "slide") + std::to_string(number) + ".jpg";
+  return readFile(fs::path(VELMORA_SOURCE_DIR) / "resources" / "slides" / name);
+}
+
+// Slide `index` as the bound codec itself decodes it, before conditioning.
+std::vector<std::uint32_t> codecDecode(int index) {
+  const auto i = static_cast<std::size_t>(index);
+  std::vector<std::uint32_t> pixels;
+  JPEG_CORE_PROPERTIES record{};
+  if (codecBinding.ijlInit(&record) != IJL_OK) return pixels;
+  record.JPGBytes = slideArchive.data() + slideTable.slideOffset[i];
+  record.JPGSizeBytes = slideTable.slideSize[i];
+  if (codecBinding.ijlRead(&record, IJL_JBUFF_READPARAMS) == IJL_OK) {
+    pixels.assign(static_cast<std::size_t>(record.JPGWidth) * static_cast<std::size_t>(record.JPGHeight), 0u);
+    record.DIBWidth = record.JPGWidth;
+    record.DIBHeight = record.JPGHeight;
+    record.DIBChannels = 4;
+    record.DIBColor = IJL_RGBA_FPX;
+    record.DIBPadBytes = 0;
+    record.DIBBytes = reinterpret_cast<unsigned char*>(pixels.data());
+    if (codecBinding.ijlRead(&record, IJL_JBUFF_READWHOLEIMAGE) != IJL_OK) pixels.clear();
+  }
+  codecBinding.ijlFree(&record);
+  return pixels;
+}
+
+TEST_F(SlideSource, BuiltInArchiveListsSixteenSlidesAndBindsItsCodec) {
+  ASSERT_EQ(fake::runUntilExit([] { openSlideArchive(); }), std::nullopt);
+  const auto graf = platform::findResource("GRAF", "CODE");
+  EXPECT_EQ(slideArchive.data(), graf.data());
+  ASSERT_EQ(slideTable.count(), 16);
+
+  const Bytes codec = readFile(VELMORA_CODEC_PATH);
+  ASSERT_FALSE(codec.empty());
+  EXPECT_EQ(readFile(tmp_ / "ijl10.dll"), codec) << "the codec lands in the temporary directory";
+  EXPECT_TRUE(codecBinding.complete());
+  ASSERT_NE(codecBinding.ijlGetLibVersion, nullptr);
+  EXPECT_NE(codecBinding.ijlGetLibVersion(), nullptr);
+
+  // The bodies follow the codec back to back, slide01.jpg first, and the
+  // last one ends on the archive's last byte.
+  std::size_t expectedOffset = kArchiveDirectoryBytes + codec.size();
+  for (int i = 0; i < 16; ++i) {
+    const auto n = static_cast<std::size_t>(i);
+    EXPECT_EQ(static_cast<std::size_t>(slideTable.slideOffset[n]), expectedOffset) << "slide " << i;
+    const auto body = slideArchive.subspan(static_cast<std::size_t>(slideTable.slideOffset[n]),
+                                           static_cast<std::size_t>(slideTable.slideSize[n]));
+    EXPECT_EQ(Bytes(body.begin(), body.end()), builtInSlide(i + 1)) << "slide " << i;
+    expectedOffset += static_cast<std::size_t>(slideTable.slideSize[n]);
+  }
+  EXPECT_EQ(expectedOffset, graf.size());
+}
+
+TEST_F(SlideSource, EveryBuiltInSlideDecodesIntoTheOneImage) {
+  platform::openFullScreen(1024, 768);
+  settings.brightnessLevel = 253;
+  ASSERT_EQ(fake::runUntilExit([] { openSlideArchive(); }), std::nullopt);
+  ASSERT_EQ(slideTable.count(), 16);
+  const platform::Image* first = nullptr;
+  for (int i = 0; i < 16; ++i) {
+    SCOPED_TRACE("slide " + std::to_string(i));
+    const auto n = static_cast<std::size_t>(i);
+    ASSERT_EQ(decodeSlide(slideTable.slideOffset[n], slideTable.slideSize[n]), 0);
+    EXPECT_EQ(decodedWidth, 1024);
+    EXPECT_EQ(decodedHeight, 768);
+    ASSERT_NE(decodedImage, nullptr);
+    if (!first) first = decodedImage.get();
+    EXPECT_EQ(decodedImage.get(), first) << "later slides reuse the image";
+    EXPECT_EQ(decodedImage->header(), 0x03002004u);
+    EXPECT_EQ(decodedImage->words.size() * 4, 3145732u);
+    if (i == 0 || i == 15) {
+      const std::vector<std::uint32_t> codec = codecDecode(i);
+      ASSERT_EQ(codec.size(), 1024u * 768u);
+      for (std::size_t p = 0; p < codec.size(); ++p) {
+        ASSERT_EQ(decodedImage->pixels()[p], expectedShown(codec[p], 253)) << "pixel " << p;
+      }
+    } else {
+      const std::uint32_t* pixels = decodedImage->pixels();
+      EXPECT_TRUE(std::all_of(pixels, pixels + 1024 * 768, [](std::uint32_t p) {
+        return (p >> 24) == 0xFFu && platform::redOf(p) <= 251 && platform::greenOf(p) <= 251 &&
+               platform::blueOf(p) <= 251;
+      }));
+    }
+  }
+}
+
+TEST_F(SlideSource, BuiltInSlideInThePreviewFillsThePlainBlock) {
+  inPreviewMode = true;
+  ASSERT_EQ(fake::runUntilExit([] { openSlideArchive(); }), std::nullopt);
+  ASSERT_EQ(decodeSlide(slideTable.slideOffset[3], slideTable.slideSize[3]), 0);
+  ASSERT_NE(decodedImage, nullptr);
+  EXPECT_EQ(decodedImage->words.size() * 4, 3145988u);
+  EXPECT_EQ(decodedImage->header(), 0u);
+  const std::vector<std::uint32_t> codec = codecDecode(3);
+  ASSERT_EQ(codec.size(), 1024u * 768u);
+  for (std::size_t p = 0; p < codec.size(); ++p) {
+    ASSERT_EQ(decodedImage->pixels()[p], expectedPreview(codec[p])) << "pixel " << p;
+  }
 }
 
 }  // namespace
