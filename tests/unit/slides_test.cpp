@@ -381,11 +381,18 @@ TEST_F(SlideSource, DamagedArchiveShowsTheLineAndWaitsForAKey) {
   EXPECT_EQ(fake::surfaceKind(), fake::SurfaceKind::None) << "the exit closes the surface";
 }
 
-TEST_F(SlideSource, DamagedArchiveInThePreviewEndsAtOnce) {
-  inPreviewMode = true;
-  EXPECT_EQ(open(damagedArchive()), 0);
-  EXPECT_TRUE(fake::pauses().empty());
-  EXPECT_EQ(fake::debugMessages(), std::vector<std::string>{"bad archive link"});
+TEST_F(SlideSource, DamagedArchiveWithoutASurfaceEndsAtOnce) {
+  // The preview has no surface to write on or take a key from, and neither
+  // has a show whose surface could not be opened.
+  for (const bool preview : {true, false}) {
+    SCOPED_TRACE(preview ? "preview" : "no surface");
+    fake::reset();
+    resetSlideSource();
+    inPreviewMode = preview;
+    EXPECT_EQ(open(damagedArchive()), 0);
+    EXPECT_TRUE(fake::pauses().empty());
+    EXPECT_EQ(fake::debugMessages(), std::vector<std::string>{"bad archive link"});
+  }
 }
 
 // --- conditioning -----------------------------------------------------------------
