@@ -1,5 +1,7 @@
 // The slide archive: find it, check it, list its slides, extract the codec
 // library into the temporary directory and bind its entry points.
+#include "slides/archive.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -13,7 +15,6 @@
 #include "platform/library.h"
 #include "platform/process.h"
 #include "platform/resources.h"
-#include "slides/archive.h"
 #include "slides/slides.h"
 
 namespace velmora {

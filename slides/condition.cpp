@@ -36,8 +36,7 @@ struct Lanes {
 };
 
 template <int Bytes>
-[[gnu::always_inline]] inline void conditionRowVector(platform::Pixel* pixels, std::size_t count,
-                                                      std::uint32_t level) {
+[[gnu::always_inline]] inline void conditionRowVector(platform::Pixel* pixels, std::size_t count, std::uint32_t level) {
   using Words = typename Lanes<Bytes>::Words;
   using Halves = typename Lanes<Bytes>::Halves;
   constexpr std::size_t kPerStep = Bytes / 4;

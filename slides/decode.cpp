@@ -32,8 +32,8 @@ std::unique_ptr<platform::Image> makePreviewBlock(int width, int height) {
   auto image = std::unique_ptr<platform::Image>(new (std::nothrow) platform::Image);
   if (!image) return nullptr;
   try {
-    image->words.assign(
-        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) + 1 + kPreviewSpareWords, 0u);
+    image->words.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) + 1 + kPreviewSpareWords,
+                        0u);
   } catch (const std::bad_alloc&) {
     return nullptr;
   } catch (const std::length_error&) {
@@ -103,12 +103,13 @@ std::int32_t decodeSlide(std::int32_t offset, std::int32_t size) {
 void conditionPixels(platform::Image& image, std::int32_t width, std::int32_t height) {
   if (width <= 0 || height <= 0 || image.words.empty()) return;
   // Words 1 ... w * h, never more than the image holds.
-  const std::size_t count = std::min(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                     image.words.size() - 1);
+  const std::size_t count =
+      std::min(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), image.words.size() - 1);
   // The preview keeps each channel's top 6 bits; the show and the
   // configuration screen scale them by the brightness in force now.
-  const auto level = inPreviewMode ? kPreviewLevel
-                                   : static_cast<std::uint32_t>(std::clamp<std::int32_t>(settings.brightnessLevel, 0, 255));
+  const auto level = inPreviewMode
+                         ? kPreviewLevel
+                         : static_cast<std::uint32_t>(std::clamp<std::int32_t>(settings.brightnessLevel, 0, 255));
   bestConditionRow()(image.pixels(), count, level);
 }
 

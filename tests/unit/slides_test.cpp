@@ -1,5 +1,7 @@
 // The slide source: the archive scan, codec extraction and binding, the
 // bad-archive path, decoding through a bound codec, pixel conditioning.
+#include "slides/slides.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +24,6 @@
 #include "settings/settings.h"
 #include "slides/archive.h"
 #include "slides/condition.h"
-#include "slides/slides.h"
 #include "tests/fake/fake_platform.h"
 #include "tests/testcodec/test_codec.h"
 
@@ -55,8 +56,12 @@ const Bytes& partialCodec() {
 // blue, fourth) come from `word(n)` as a little-endian word.
 template <typename WordOf>
 Bytes testPicture(int width, int height, WordOf word) {
-  Bytes bytes = {'T', 'C', static_cast<std::uint8_t>(width & 0xFF), static_cast<std::uint8_t>(width >> 8),
-                 static_cast<std::uint8_t>(height & 0xFF), static_cast<std::uint8_t>(height >> 8)};
+  Bytes bytes = {'T',
+                 'C',
+                 static_cast<std::uint8_t>(width & 0xFF),
+                 static_cast<std::uint8_t>(width >> 8),
+                 static_cast<std::uint8_t>(height & 0xFF),
+                 static_cast<std::uint8_t>(height >> 8)};
   for (int n = 0; n < width * height; ++n) {
     const std::uint32_t w = word(n);
     for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(w >> shift));
@@ -207,8 +212,8 @@ struct ScanCase {
   std::vector<int> slides;  // the entries listed as slides, in order; unused when the archive is damaged
   bool damaged = false;
   std::vector<std::pair<std::string, int>> files = {};  // files in TMP and the entry whose body each holds
-  bool seedCompleteCodec = false;  // a complete "ijl10.dll" lies in TMP before the start
-  std::function<void(Bytes&)> patch = nullptr;  // changes the built archive's bytes
+  bool seedCompleteCodec = false;                       // a complete "ijl10.dll" lies in TMP before the start
+  std::function<void(Bytes&)> patch = nullptr;          // changes the built archive's bytes
 };
 
 std::vector<ScanCase> scanCases() {
@@ -216,7 +221,10 @@ std::vector<ScanCase> scanCases() {
   const Bytes& codec = completeCodec();
   const Bytes& partial = partialCodec();
   std::vector<ScanCase> cases;
-  cases.push_back({"codec and two slides", {{"ijl10.dll", codec}, {"a.jpg", pic}, {"b.jpg", pic}}, {1, 2}, false,
+  cases.push_back({"codec and two slides",
+                   {{"ijl10.dll", codec}, {"a.jpg", pic}, {"b.jpg", pic}},
+                   {1, 2},
+                   false,
                    {{"ijl10.dll", 0}}});
   cases.push_back({"upper-case .JPG is no slide", {{"ijl10.dll", codec}, {"A.JPG", pic}, {"b.jpg", pic}}, {2}});
   cases.push_back({"'.jpg' in the middle makes a slide", {{"ijl10.dll", codec}, {"x.jpg.old", pic}}, {1}});
@@ -231,8 +239,7 @@ std::vector<ScanCase> scanCases() {
                    false,
                    {{"ijcodec.dll", 0}},
                    true});
-  cases.push_back({"another codec name with no ijl10.dll to load", {{"ijcodec.dll", codec}, {"a.jpg", pic}}, {},
-                   true});
+  cases.push_back({"another codec name with no ijl10.dll to load", {{"ijcodec.dll", codec}, {"a.jpg", pic}}, {}, true});
   cases.push_back({"the later of two codec entries binds",
                    {{"ijfirst.dll", codec}, {"a.jpg", pic}, {"ijl10.dll", codec}},
                    {1},
@@ -260,8 +267,8 @@ std::vector<ScanCase> scanCases() {
                    {{"ijl10.dll", codec}, {"a.jpg", pic}, {"notes.txt", pic, 0x7FFFFF00u, 1u}},
                    {},
                    true});
-  cases.push_back({"offset + size beyond 32 bits", {{"ijl10.dll", codec}, {"a.jpg", pic, 0xFFFFFFF0u, 0x20u}}, {},
-                   true});
+  cases.push_back(
+      {"offset + size beyond 32 bits", {{"ijl10.dll", codec}, {"a.jpg", pic, 0xFFFFFFF0u, 0x20u}}, {}, true});
   cases.push_back({"a slide ending on the last byte",
                    {{"ijl10.dll", codec}, {"a.jpg", pic}, {"b.jpg", Bytes{}, std::nullopt, std::nullopt, 3}},
                    {1, 2}});
@@ -273,8 +280,8 @@ std::vector<ScanCase> scanCases() {
     const std::string cut = std::string(37, 'n') + ".jp";
     const std::size_t end = buildArchive({{"ijl10.dll", codec}, {forty, pic}}).bytes.size();
     const std::size_t gap = (0x67 + 256 - end % 256) % 256;
-    cases.push_back({"40-byte names", {{"ijl10.dll", codec}, {forty, pic}, {cut, pic, std::nullopt, std::nullopt, gap}},
-                     {1}});
+    cases.push_back(
+        {"40-byte names", {{"ijl10.dll", codec}, {forty, pic}, {cut, pic, std::nullopt, std::nullopt, gap}}, {1}});
   }
   cases.push_back({"a resource shorter than its directory", {}, {}, true, {}, false, [](Bytes& b) {
                      b.assign(1535, 0);
@@ -346,8 +353,8 @@ TEST_F(SlideSource, CodecEntryLaterInTheArchiveReplacesTheBinding) {
   // refused. Windows cannot write over a library that is loaded: the file
   // keeps the first body, loading it again gives the library already there,
   // and that binding stands.
-  const Archive archive = buildArchive({{"ijl10.dll", completeCodec()}, {"a.jpg", testPicture(1, 1)},
-                                        {"ijl10.dll", partialCodec()}});
+  const Archive archive =
+      buildArchive({{"ijl10.dll", completeCodec()}, {"a.jpg", testPicture(1, 1)}, {"ijl10.dll", partialCodec()}});
   const std::optional<int> exit = open(archive.bytes);
 #ifdef _WIN32
   EXPECT_EQ(exit, std::nullopt);
@@ -371,7 +378,8 @@ TEST_F(SlideSource, DamagedArchiveShowsTheLineAndWaitsForAKey) {
     if (litDuringWait >= 0) return;
     litDuringWait = 0;
     for (int y = 0; y < 768; ++y) {
-      for (int x = 0; x < 16 * 8; ++x) litDuringWait += fake::pixel(x, y) != platform::kOpaqueBlack && fake::pixel(x, y) != 0;
+      for (int x = 0; x < 16 * 8; ++x)
+        litDuringWait += fake::pixel(x, y) != platform::kOpaqueBlack && fake::pixel(x, y) != 0;
     }
   });
   EXPECT_EQ(open(archive), 0);
@@ -443,8 +451,8 @@ TEST_F(SlideSource, ConditioningWorkedValues) {
   for (const Case& c : cases) {
     settings.brightnessLevel = c.level;
     // The channel as red, as green and as blue in turn.
-    platform::Image image = imageOf({codecWord(c.channel, 0, 0, 0), codecWord(0, c.channel, 0, 0),
-                                     codecWord(0, 0, c.channel, 0)});
+    platform::Image image =
+        imageOf({codecWord(c.channel, 0, 0, 0), codecWord(0, c.channel, 0, 0), codecWord(0, 0, c.channel, 0)});
     conditionPixels(image, 3, 1);
     EXPECT_EQ(image.words[1], platform::makePixel(c.result, 0, 0)) << c.channel << " at " << c.level;
     EXPECT_EQ(image.words[2], platform::makePixel(0, c.result, 0)) << c.channel << " at " << c.level;
@@ -486,7 +494,8 @@ TEST_F(SlideSource, EveryConditioningPathFollowsTheRuleAtEveryLevel) {
       std::vector<std::uint32_t> pixels = codec;
       path.row(pixels.data(), pixels.size(), level);
       for (std::size_t i = 0; i < codec.size(); ++i) {
-        const std::uint32_t expected = level == kPreviewLevel ? expectedPreview(codec[i]) : expectedShown(codec[i], level);
+        const std::uint32_t expected =
+            level == kPreviewLevel ? expectedPreview(codec[i]) : expectedShown(codec[i], level);
         ASSERT_EQ(pixels[i], expected) << path.name << ", level " << level << ", pixel " << i;
       }
     }
@@ -499,8 +508,8 @@ TEST_F(SlideSource, ConditioningIgnoresTheFourthByteAndNeverYieldsTheSkippedColo
   for (const bool preview : {true, false}) {
     inPreviewMode = preview;
     settings.brightnessLevel = 255;
-    platform::Image image = imageOf({codecWord(255, 0, 255, 0), codecWord(255, 0, 255, 0x80),
-                                     codecWord(255, 0, 255, 0xFF)});
+    platform::Image image =
+        imageOf({codecWord(255, 0, 255, 0), codecWord(255, 0, 255, 0x80), codecWord(255, 0, 255, 0xFF)});
     conditionPixels(image, 3, 1);
     const std::uint32_t expected = preview ? 0xFFFC00FCu : 0xFFFB00FBu;
     EXPECT_EQ(image.words[1], expected);
@@ -528,11 +537,15 @@ class Decoding : public SlideSource {
  protected:
   void SetUp() override {
     SlideSource::SetUp();
-    first_ = testPicture(4, 3, [](int n) { return codecWord(255u - static_cast<std::uint32_t>(n) * 9u, 130, 3, 0x77); });
+    first_ =
+        testPicture(4, 3, [](int n) { return codecWord(255u - static_cast<std::uint32_t>(n) * 9u, 130, 3, 0x77); });
     second_ = testPicture(4, 3, [](int n) { return codecWord(128, static_cast<std::uint32_t>(n) * 20u, 200, 0); });
     other_ = testPicture(2, 5, [](int n) { return codecWord(64, 64, static_cast<std::uint32_t>(n), 1); });
-    archive_ = buildArchive({{"ijl10.dll", completeCodec()}, {"a.jpg", first_}, {"b.jpg", second_},
-                             {"c.jpg", other_}, {"d.jpg", Bytes{'n', 'o'}}});
+    archive_ = buildArchive({{"ijl10.dll", completeCodec()},
+                             {"a.jpg", first_},
+                             {"b.jpg", second_},
+                             {"c.jpg", other_},
+                             {"d.jpg", Bytes{'n', 'o'}}});
     ASSERT_EQ(open(archive_.bytes), std::nullopt);
     log_ = testCodecFunction<TestCodecLogFn>("testCodecLog");
     clear_ = testCodecFunction<TestCodecClearLogFn>("testCodecClearLog");
