@@ -13,9 +13,6 @@
 #include "settings/text_lines.h"
 
 namespace velmora {
-
-Settings settings;
-
 namespace {
 
 constexpr std::string_view kFileName = "velmorascr.ini";
