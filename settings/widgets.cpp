@@ -140,7 +140,8 @@ void dragSliders(int mx, int my) {
     SliderWidget& slider = sliderTable[slot];
     if (!slider.active || !sliderHit(slider, mx, my)) continue;
 
-    const auto v = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{mx} - slider.x, 0, kHighestPosition));
+    const std::int64_t offset = std::int64_t{mx} - slider.x;
+    const auto v = static_cast<std::int32_t>(std::clamp<std::int64_t>(offset, 0, kHighestPosition));
     platform::fillBox(knobAt(slider, slider.position), platform::kOpaqueBlack);
     slider.position = v;
     switch (slot) {
