@@ -4,20 +4,16 @@
 // Beyond the sanitizers' findings it checks the joined text against its
 // definition, the mode against the rule (a "/c" anywhere, else no "/p",
 // else the handle after the first "/p"), and the handle against the C
-// library's strtod on the same number text: the reader accepts a subset of
-// strtod's numbers (blanks, a sign, digits, a point, an exponent), and on
-// text made of those characters alone the two must agree.
-#include <cmath>
+// library's reading of the same number (reference_number.h).
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/mode_selection.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/reference_number.h"
 
 namespace {
 
@@ -33,23 +29,6 @@ std::vector<std::string> argumentsOf(std::string_view input) {
 }
 
 bool isAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
-
-// The handle the text after "/p" gives, by strtod and round-half-even.
-std::int32_t referenceHandle(std::string_view text) {
-  std::size_t start = 0;
-  while (start < text.size() && text[start] == ' ') ++start;
-  // The longest run of the characters a number of the reader's form is
-  // made of; strtod reads the same number from it.
-  std::size_t end = start;
-  while (end < text.size() && std::string_view("+-.0123456789eE").find(text[end]) != std::string_view::npos) ++end;
-  const std::string number(text.substr(start, end - start));
-  const double value = std::strtod(number.c_str(), nullptr);
-  constexpr std::int32_t kOutOfRange = std::numeric_limits<std::int32_t>::min();
-  if (!std::isfinite(value)) return kOutOfRange;
-  const double rounded = std::nearbyint(value);  // the default mode: to nearest, halves to even
-  if (rounded < -2147483648.0 || rounded > 2147483647.0) return kOutOfRange;
-  return static_cast<std::int32_t>(rounded);
-}
 
 }  // namespace
 
@@ -77,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (p == std::string::npos) {
     FUZZ_CHECK(choice.mode == velmora::RunMode::Show);
   } else {
-    const std::int32_t handle = referenceHandle(std::string_view(text).substr(p + 2));
+    const std::int32_t handle = fuzzref::roundedInt32(std::string_view(text).substr(p + 2));
     if (handle == 0) {
       FUZZ_CHECK(choice.mode == velmora::RunMode::Exit);
     } else {
