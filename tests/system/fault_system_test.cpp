@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,14 +48,16 @@ bool screenShowsAPicture() {
   return lit * 10 >= sampled * 3;
 }
 
-// Whether the screen is black but for a line of text in its top-left corner:
-// the program's "bad archive link".
-bool screenShowsOnlyATopLeftLine() {
-  const auto pixels = Screen::get().grab(0, 0, 1024, 768);
+// Whether a window is black but for a line of text in its top-left corner
+// (the program's "bad archive link") and its outermost three pixels (where
+// the configuration screen draws its outline first, 2 pixels in at the
+// bottom).
+bool windowShowsOnlyATopLeftLine(const Screen::Window& window) {
+  const auto pixels = Screen::get().grab(window.x, window.y, window.width, window.height);
   bool text = false;
-  for (int y = 0; y < 768; ++y) {
-    for (int x = 0; x < 1024; ++x) {
-      if (pixels[static_cast<std::size_t>(y) * 1024 + static_cast<std::size_t>(x)] == 0) continue;
+  for (int y = 3; y < window.height - 3; ++y) {
+    for (int x = 3; x < window.width - 3; ++x) {
+      if (pixels[static_cast<std::size_t>(y * window.width + x)] == 0) continue;
       if (x >= 200 || y >= 40) return false;
       text = true;
     }
@@ -241,27 +244,61 @@ std::vector<UnusableTemp> unusableTemps() {
   };
 }
 
-// The codec file cannot be written, so no codec can be loaded: the show
-// says "bad archive link" on its surface, waits for a key and ends with 0.
-TEST(LinuxFaultSystemTest, ShowWithoutAUsableTemporaryDirectorySaysBadArchiveAndWaitsForAKey) {
-  for (const UnusableTemp& temp : unusableTemps()) {
-    SCOPED_TRACE(temp.what);
-    Sandbox sandbox(Target::Linux);
-    const std::string tmp = temp.make(sandbox);
-    const auto before = entriesBesideOutput(sandbox.dir());
-    Program show(sandbox, {"/s"}, {{"TMP", tmp}});
-    ASSERT_TRUE(waitUntil([&] { return !show.running() || screenShowsOnlyATopLeftLine(); }, startSeconds(Target::Linux),
-                          0.1))
-        << show.output();
-    // It waits: no key, no end.
-    ASSERT_FALSE(show.waitExit(1.5).has_value()) << show.output();
-    EXPECT_TRUE(screenShowsOnlyATopLeftLine());
-    Screen::get().tapKey("space");
-    EXPECT_EQ(show.waitExit(kEndSeconds), 0) << show.output();
-    // Nothing was written anywhere but the settings file.
-    auto after = entriesBesideOutput(sandbox.dir());
-    std::erase(after, "velmorascr.ini");
-    EXPECT_EQ(after, before);
+std::string windowsPath(const std::string& path) {
+  std::string converted = "Z:" + path;
+  std::replace(converted.begin(), converted.end(), '/', '\\');
+  return converted;
+}
+
+// Starts the program with `argument` and "TMP" set to `tmp`. Wine sets
+// "TMP" itself for the programs it starts, so there cmd sets it and starts
+// the program.
+void startWithTemp(std::optional<Program>& program, const Sandbox& sandbox, const std::string& argument,
+                   const std::string& tmp) {
+  if (sandbox.target() == Target::Linux) {
+    program.emplace(sandbox, std::vector<std::string>{argument}, std::map<std::string, std::string>{{"TMP", tmp}});
+  } else {
+    program.emplace(sandbox, "cmd",
+                    std::vector<std::string>{"/c", "set TMP=" + windowsPath(tmp) + "&& start /wait " +
+                                                       windowsPath(sandbox.program()) + " " + argument});
+  }
+}
+
+// The codec file cannot be written, so no codec can be loaded: the show and
+// the configuration screen say "bad archive link" on their surface, wait
+// for a key and end with 0.
+TEST_P(FaultSystemTest, WithoutAUsableTemporaryDirectoryTheArchiveIsBadAndAKeyEnds) {
+  const struct {
+    const char* what;
+    const char* argument;
+    int width, height;
+  } modes[] = {{"the configuration screen", "/c", 384, 240}, {"the show", "/s", 1024, 768}};
+  for (const auto& mode : modes) {
+    for (const UnusableTemp& temp : unusableTemps()) {
+      SCOPED_TRACE(std::string(mode.what) + ", " + temp.what);
+      Sandbox sandbox(GetParam());
+      const std::string tmp = temp.make(sandbox);
+      const auto before = entriesBesideOutput(sandbox.dir());
+      std::optional<Program> program;
+      startWithTemp(program, sandbox, mode.argument, tmp);
+      std::optional<Screen::Window> window;
+      ASSERT_TRUE(waitUntil(
+          [&] {
+            window = windowOfSize(mode.width, mode.height);
+            return !program->running() || (window && windowShowsOnlyATopLeftLine(*window));
+          },
+          startSeconds(GetParam()), 0.1))
+          << program->output();
+      // It waits: no key, no end.
+      ASSERT_FALSE(program->waitExit(1.5).has_value()) << program->output();
+      EXPECT_TRUE(windowShowsOnlyATopLeftLine(*window));
+      Screen::get().tapKey("space");
+      EXPECT_EQ(program->waitExit(kEndSeconds), 0) << program->output();
+      // Nothing was written anywhere but the settings file.
+      auto after = entriesBesideOutput(sandbox.dir());
+      std::erase(after, "velmorascr.ini");
+      EXPECT_EQ(after, before);
+    }
   }
 }
 
@@ -353,28 +390,46 @@ TEST_P(FaultSystemTest, SettingsPathThatIsADirectoryLeavesTheShowOnItsStartValue
 }
 
 // "Save" cannot write the file: the configuration screen ends with 0 all
-// the same, and leaves nothing behind.
+// the same, and leaves nothing behind. Beside it, the same click on a
+// settings file the program can replace: it is written anew, which shows
+// that the click is "Save".
 TEST_P(FaultSystemTest, SaveOverASettingsPathThatIsADirectoryEndsWithZero) {
-  Sandbox sandbox(GetParam());
-  fs::create_directory(sandbox.settingsFile());
-  const auto before = entriesBesideOutput(sandbox.dir());
-  Program config(sandbox, {"/c"});
-  std::optional<Screen::Window> window;
-  ASSERT_TRUE(waitUntil([&] { return (window = windowOfSize(384, 240)).has_value() || !config.running(); },
-                        startSeconds(GetParam()), 0.1))
-      << config.output();
-  ASSERT_TRUE(window) << config.output();
-  // "Save" spans window pixels (304,180)-(367,195).
-  Screen& screen = Screen::get();
-  screen.movePointer(window->x + 335, window->y + 188);
-  waitUntil([] { return false; }, 0.3);
-  screen.pressButton(1);
-  waitUntil([] { return false; }, 0.3);
-  screen.releaseButton(1);
-  EXPECT_EQ(config.waitExit(kEndSeconds), 0) << config.output();
-  EXPECT_TRUE(fs::is_directory(sandbox.settingsFile()));
-  EXPECT_TRUE(fs::is_empty(sandbox.settingsFile()));
-  EXPECT_EQ(entriesBesideOutput(sandbox.dir()), before) << "a stray file was left";
+  // Positions 50, 25, 75 with line feeds alone; "Save" writes CR LF.
+  const std::string written = "[Velmora Slides Screensaver version 2016.june.09 ini file]\n"
+                              "videomax= 50\ndarkmax= 25\ndotmode= 75\n";
+  const std::string saved = "[Velmora Slides Screensaver version 2016.june.09 ini file]\r\n"
+                            "videomax= 50\r\ndarkmax= 25\r\ndotmode= 75\r\n";
+  for (const bool directory : {true, false}) {
+    SCOPED_TRACE(directory ? "a directory" : "a file");
+    Sandbox sandbox(GetParam());
+    if (directory) {
+      fs::create_directory(sandbox.settingsFile());
+    } else {
+      writeFile(sandbox.settingsFile(), written);
+    }
+    const auto before = entriesBesideOutput(sandbox.dir());
+    Program config(sandbox, {"/c"});
+    std::optional<Screen::Window> window;
+    ASSERT_TRUE(waitUntil([&] { return (window = windowOfSize(384, 240)).has_value() || !config.running(); },
+                          startSeconds(GetParam()), 0.1))
+        << config.output();
+    ASSERT_TRUE(window) << config.output();
+    // "Save" spans window pixels (304,180)-(367,195).
+    Screen& screen = Screen::get();
+    screen.movePointer(window->x + 335, window->y + 188);
+    waitUntil([] { return false; }, 0.3);
+    screen.pressButton(1);
+    waitUntil([] { return false; }, 0.3);
+    screen.releaseButton(1);
+    EXPECT_EQ(config.waitExit(kEndSeconds), 0) << config.output();
+    if (directory) {
+      EXPECT_TRUE(fs::is_directory(sandbox.settingsFile()));
+      EXPECT_TRUE(fs::is_empty(sandbox.settingsFile()));
+    } else {
+      EXPECT_EQ(readFile(sandbox.settingsFile()), saved);
+    }
+    EXPECT_EQ(entriesBesideOutput(sandbox.dir()), before) << "a stray file was left";
+  }
 }
 
 // --- two instances share the codec file --------------------------------------
