@@ -385,6 +385,49 @@ TEST(LinuxFaultSystemTest, PlantedCodecFileIsReplacedNotLoaded) {
   }
 }
 
+// An ordinary account with a shared, sticky temporary folder, where another
+// account has planted the codec file: the program may not replace a file
+// of another account there, and does not load it. It says "bad archive
+// link" and waits for a key, like with any archive it cannot use; the
+// planted file stays as it was.
+TEST(LinuxFaultSystemTest, CodecFilePlantedInASharedFolderIsNeverLoaded) {
+  if (geteuid() != 0) GTEST_SKIP() << "running as another account needs root";
+  const std::string planted = "not a library: planted by someone else";
+  for (const bool link : {false, true}) {
+    SCOPED_TRACE(link ? "a symbolic link" : "a file");
+    Sandbox sandbox(Target::Linux);
+    // The program runs as nobody; root is the other account.
+    ASSERT_EQ(chmod(sandbox.dir().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(sandbox.tempDir().c_str(), 01777), 0);
+    const std::string codec = sandbox.tempDir() + "/ijl10.dll";
+    const std::string victim = sandbox.dir() + "/victim";
+    writeFile(victim, planted);
+    if (link) {
+      fs::create_symlink(victim, codec);
+    } else {
+      writeFile(codec, planted);
+    }
+    const NewWindows windows;
+    Program show(sandbox, "setpriv",
+                 {"--reuid=65534", "--regid=65534", "--clear-groups", sandbox.program(), "/s"});
+    std::optional<Screen::Window> window;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          window = windows.topOfSize(1024, 768);
+          return !show.running() || (window && windowShowsOnlyATopLeftLine(*window));
+        },
+        startSeconds(Target::Linux), 0.1))
+        << show.output();
+    ASSERT_FALSE(show.waitExit(1.0).has_value()) << show.output();
+    Screen::get().tapKey("space");
+    EXPECT_EQ(show.waitExit(kEndSeconds), 0) << show.output();
+    EXPECT_EQ(readFile(codec), planted);
+    EXPECT_EQ(readFile(victim), planted);
+    EXPECT_EQ(fs::is_symlink(codec), link);
+    EXPECT_EQ(Sandbox::listDir(sandbox.tempDir()), std::vector<std::string>{"ijl10.dll"}) << "a file was left";
+  }
+}
+
 // --- the settings path is a directory ----------------------------------------
 
 // Nothing can be read from it and nothing written over it: the show runs on
