@@ -15,6 +15,12 @@
 #include "slides/slides.h"
 #include "tests/fake/fake_platform.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/preview_window.h"
+#endif
+
 namespace velmora {
 namespace {
 
@@ -224,6 +230,137 @@ TEST_F(PreviewTest, ASourceTooSmallForTheSamplingLeavesThePictureBlack) {
     }
   }
 }
+
+#ifdef _WIN32
+// The real child window, made inside a window of the test's own.
+// tests/system runs these again under Wine on its display server.
+
+LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class PreviewWindowTest : public PreviewTest {
+ protected:
+  void SetUp() override {
+    PreviewTest::SetUp();
+    steps = 0;
+    instance = GetModuleHandleA(nullptr);
+    WNDCLASSA hostClass{};
+    hostClass.lpfnWndProc = hostWindowProc;
+    hostClass.hInstance = instance;
+    hostClass.lpszClassName = "VelmoraPreviewTestHost";
+    RegisterClassA(&hostClass);
+    host = CreateWindowExA(0, "VelmoraPreviewTestHost", "host", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr,
+                           instance, nullptr);
+    // Wine makes windows only with a display server; the system tests run
+    // these cases again on theirs.
+    if (!host) GTEST_SKIP() << "no window can be made here (no display server)";
+  }
+  void TearDown() override {
+    if (IsWindow(host)) DestroyWindow(host);
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassA(platform::win32::kPreviewClassName, instance);
+    UnregisterClassA("VelmoraPreviewTestHost", instance);
+    PreviewTest::TearDown();
+  }
+
+  static void countStep() { ++steps; }
+
+  HINSTANCE instance = nullptr;
+  HWND host = nullptr;
+  static inline int steps = 0;
+};
+
+TEST_F(PreviewWindowTest, OnlyTimerOneStepsAndAsksForARepaint) {
+  ASSERT_NE(platform::win32::registerPreviewClass(instance), 0);
+  HWND child = platform::win32::createPreviewWindow(instance, host);
+  ASSERT_NE(child, nullptr);
+  platform::win32::setPreviewSource(previewBitmap(), countStep);
+  ShowWindow(host, SW_SHOWNOACTIVATE);
+  ShowWindow(child, SW_SHOWNORMAL);  // only a shown window gathers an update region
+  ValidateRect(child, nullptr);
+
+  for (const WPARAM other : {WPARAM{0}, WPARAM{2}, WPARAM{9999}}) {
+    EXPECT_EQ(SendMessageA(child, WM_TIMER, other, 0), 0);
+    EXPECT_EQ(steps, 0) << "timer " << other;
+    EXPECT_FALSE(GetUpdateRect(child, nullptr, FALSE)) << "timer " << other;
+  }
+  EXPECT_EQ(SendMessageA(child, WM_TIMER, 1, 0), 0);
+  EXPECT_EQ(steps, 1);
+  RECT update{};
+  EXPECT_TRUE(GetUpdateRect(child, &update, FALSE));
+  EXPECT_EQ(update.left, 0);
+  EXPECT_EQ(update.top, 0);
+  EXPECT_EQ(update.right, 152);
+  EXPECT_EQ(update.bottom, 112);
+}
+
+TEST_F(PreviewWindowTest, StrippingTheCaptionKeepsTheChildAt152By112) {
+  ASSERT_NE(platform::win32::registerPreviewClass(instance), 0);
+  HWND child = platform::win32::createPreviewWindow(instance, host);
+  ASSERT_NE(child, nullptr);
+  SetWindowLongA(child, GWL_STYLE, static_cast<LONG>(WS_CHILD | WS_CAPTION));
+  platform::win32::stripCaption(child);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), static_cast<DWORD>(WS_CHILD));
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  EXPECT_EQ(rect.right - rect.left, 152);
+  EXPECT_EQ(rect.bottom - rect.top, 112);
+}
+
+HWND gHost = nullptr;
+struct SeenChild {
+  std::string className;
+  int id = 0;
+  RECT rect{};
+  LONG style = 0;
+  int steps = 0;
+} gSeen;
+
+void lookAndThenCloseTheHost() {
+  if (++gSeen.steps == 1) {
+    HWND child = FindWindowExA(gHost, nullptr, nullptr, nullptr);
+    char name[64] = {};
+    GetClassNameA(child, name, sizeof name);
+    gSeen.className = name;
+    gSeen.id = GetDlgCtrlID(child);
+    GetWindowRect(child, &gSeen.rect);
+    MapWindowPoints(HWND_DESKTOP, gHost, reinterpret_cast<POINT*>(&gSeen.rect), 2);
+    gSeen.style = GetWindowLongA(child, GWL_STYLE);
+  } else {
+    DestroyWindow(gHost);  // takes the child with it
+  }
+}
+
+TEST_F(PreviewWindowTest, TheWindowLivesInsideTheHostUntilTheHostIsDestroyed) {
+  gHost = host;
+  gSeen = {};
+  EXPECT_EQ(platform::win32::runPreview(host, previewBitmap(), lookAndThenCloseTheHost), 0);
+  EXPECT_EQ(gSeen.steps, 2);
+  EXPECT_EQ(gSeen.className, "Quorvane ScreenSaver");
+  EXPECT_EQ(gSeen.id, 9999);
+  EXPECT_EQ(gSeen.rect.left, 0);
+  EXPECT_EQ(gSeen.rect.top, 0);
+  EXPECT_EQ(gSeen.rect.right, 152);
+  EXPECT_EQ(gSeen.rect.bottom, 112);
+  EXPECT_EQ(static_cast<DWORD>(gSeen.style) & ~static_cast<DWORD>(WS_CLIPSIBLINGS),
+            static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
+  EXPECT_FALSE(IsWindow(host));
+}
+
+TEST_F(PreviewWindowTest, AHandleThatIsNoWindowEndsAtOnceWithZero) {
+  DestroyWindow(host);  // a stale handle
+  for (HWND notAWindow : {host, reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF1234))}) {
+    EXPECT_EQ(platform::win32::runPreview(notAWindow, previewBitmap(), countStep), 0);
+  }
+  EXPECT_EQ(steps, 0);
+  WNDCLASSA registered{};
+  EXPECT_FALSE(GetClassInfoA(instance, platform::win32::kPreviewClassName, &registered))
+      << "no class is registered for a window that cannot be made";
+}
+#endif
 
 }  // namespace
 }  // namespace velmora
