@@ -2,6 +2,7 @@
 // bitmap's bottom-up rows, and (on Windows) the real child window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -310,18 +311,60 @@ TEST_F(PreviewWindowTest, StrippingTheCaptionKeepsTheChildAt152By112) {
   EXPECT_EQ(rect.bottom - rect.top, 112);
 }
 
+// What the window shows, as 0x00RRGGBB words, row by row from the top.
+std::vector<std::uint32_t> shownPicture(HWND window) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 152;
+  info.bmiHeader.biHeight = -112;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, dib);
+  HDC dc = GetDC(window);
+  BitBlt(memory, 0, 0, 152, 112, dc, 0, 0, SRCCOPY);
+  ReleaseDC(window, dc);
+  GdiFlush();
+  std::vector<std::uint32_t> picture(static_cast<const std::uint32_t*>(bits),
+                                     static_cast<const std::uint32_t*>(bits) + 152 * 112);
+  for (std::uint32_t& p : picture) p &= 0xFFFFFFu;
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(dib);
+  return picture;
+}
+
+// The bitmap's picture in the same form.
+std::vector<std::uint32_t> bitmapPicture() {
+  std::vector<std::uint32_t> picture;
+  for (std::size_t i = 0; i < 112; ++i) {
+    const std::uint8_t* row = previewBitmap() + kRowsStart + (111 - i) * kRowBytes;
+    for (std::size_t j = 0; j < 152; ++j) {
+      picture.push_back(std::uint32_t{row[3 * j + 2]} << 16 | std::uint32_t{row[3 * j + 1]} << 8 | row[3 * j]);
+    }
+  }
+  return picture;
+}
+
 HWND gHost = nullptr;
 struct SeenChild {
   std::string className;
   int id = 0;
   RECT rect{};
   LONG style = 0;
-  int steps = 0;
+  int ticks = 0;
+  std::vector<int> wrongPixels;  // per tick: shown pixels that differ from the bitmap
+  std::vector<bool> black;       // per tick: whether the window was black
 } gSeen;
 
-void lookAndThenCloseTheHost() {
-  if (++gSeen.steps == 1) {
-    HWND child = FindWindowExA(gHost, nullptr, nullptr, nullptr);
+// Each tick first looks at what the last one painted, then steps the real
+// preview; the fourth destroys the host instead.
+void lookStepAndThenCloseTheHost() {
+  HWND child = FindWindowExA(gHost, nullptr, nullptr, nullptr);
+  if (++gSeen.ticks == 1) {
     char name[64] = {};
     GetClassNameA(child, name, sizeof name);
     gSeen.className = name;
@@ -329,16 +372,34 @@ void lookAndThenCloseTheHost() {
     GetWindowRect(child, &gSeen.rect);
     MapWindowPoints(HWND_DESKTOP, gHost, reinterpret_cast<POINT*>(&gSeen.rect), 2);
     gSeen.style = GetWindowLongA(child, GWL_STYLE);
+  }
+  const std::vector<std::uint32_t> shown = shownPicture(child);
+  const std::vector<std::uint32_t> expected = bitmapPicture();
+  int wrong = 0;
+  bool black = true;
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    wrong += shown[k] != expected[k];
+    black = black && shown[k] == 0;
+  }
+  gSeen.wrongPixels.push_back(wrong);
+  gSeen.black.push_back(black);
+  if (gSeen.ticks < 4) {
+    stepPreview();
   } else {
     DestroyWindow(gHost);  // takes the child with it
   }
 }
 
-TEST_F(PreviewWindowTest, TheWindowLivesInsideTheHostUntilTheHostIsDestroyed) {
+TEST_F(PreviewWindowTest, TheWindowShowsTheBitmapInsideTheHostUntilTheHostIsDestroyed) {
+  std::copy(kPreviewBitmapHeader.begin(), kPreviewBitmapHeader.end(), previewBitmap());
+  useImage(1024, 768, scrambled);
+  cueStep(16, 3, 20);  // the ticks show levels 21, 22 and 23 of slide 3
+  ShowWindow(host, SW_SHOWNOACTIVATE);
   gHost = host;
   gSeen = {};
-  EXPECT_EQ(platform::win32::runPreview(host, previewBitmap(), lookAndThenCloseTheHost), 0);
-  EXPECT_EQ(gSeen.steps, 2);
+  EXPECT_EQ(platform::win32::runPreview(host, previewBitmap(), lookStepAndThenCloseTheHost), 0);
+  EXPECT_FALSE(IsWindow(host));
+  ASSERT_EQ(gSeen.ticks, 4);
   EXPECT_EQ(gSeen.className, "Quorvane ScreenSaver");
   EXPECT_EQ(gSeen.id, 9999);
   EXPECT_EQ(gSeen.rect.left, 0);
@@ -347,7 +408,9 @@ TEST_F(PreviewWindowTest, TheWindowLivesInsideTheHostUntilTheHostIsDestroyed) {
   EXPECT_EQ(gSeen.rect.bottom, 112);
   EXPECT_EQ(static_cast<DWORD>(gSeen.style) & ~static_cast<DWORD>(WS_CLIPSIBLINGS),
             static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
-  EXPECT_FALSE(IsWindow(host));
+  EXPECT_TRUE(gSeen.black[0]) << "the window is black before the first tick";
+  for (std::size_t tick = 1; tick < 4; ++tick) EXPECT_FALSE(gSeen.black[tick]) << "after tick " << tick;
+  EXPECT_EQ(gSeen.wrongPixels, (std::vector<int>{0, 0, 0, 0})) << "pixels that differ from the bitmap";
 }
 
 TEST_F(PreviewWindowTest, AHandleThatIsNoWindowEndsAtOnceWithZero) {
