@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -230,6 +232,77 @@ TEST_F(PreviewTest, ASourceTooSmallForTheSamplingLeavesThePictureBlack) {
       EXPECT_EQ(previewBitmap()[kRowsStart + 3 * 151], 189) << c.what << ": source pixel (906, 666)";
     }
   }
+}
+
+// The built-in archive and codec: a fresh process with its own "TMP".
+class PreviewArchiveTest : public PreviewTest {
+ protected:
+  void SetUp() override {
+    PreviewTest::SetUp();
+    tmp_ = std::filesystem::temp_directory_path() / ("velmora-preview-" + std::to_string(std::rand()));
+    std::filesystem::create_directories(tmp_);
+    fake::setEnvironment("TMP", tmp_.string());
+  }
+  void TearDown() override {
+    PreviewTest::TearDown();
+    std::error_code ignored;
+    std::filesystem::remove_all(tmp_, ignored);
+  }
+  std::filesystem::path tmp_;
+};
+
+// Shown pixels of the bitmap that differ from the DecodedImage's samples
+// at `level`.
+int picturePixelsOffFromTheSlide(int level) {
+  int wrong = 0;
+  for (int i = 0; i < 112; ++i) {
+    for (int j = 0; j < 152; ++j) {
+      const platform::Pixel p =
+          decodedImage->pixels()[static_cast<std::size_t>(6 * i) * static_cast<std::size_t>(decodedWidth) +
+                                 static_cast<std::size_t>(6 * j)];
+      const std::uint8_t* at = previewBitmap() + kRowsStart + static_cast<std::size_t>(111 - i) * kRowBytes +
+                               3 * static_cast<std::size_t>(j);
+      wrong += at[0] != faded(platform::blueOf(p), level) || at[1] != faded(platform::greenOf(p), level) ||
+               at[2] != faded(platform::redOf(p), level);
+    }
+  }
+  return wrong;
+}
+
+TEST_F(PreviewArchiveTest, AStartAtTheCycleEndShowsTheLastSlideAtLevel24ThenTheFirstBlack) {
+  fake::setRandomValues({0.9999999});  // the initial frame 25N - 1
+  bool driven = false;
+  fake::setPreviewDriver([&](std::int32_t, const std::uint8_t*, void (*step)()) {
+    driven = true;
+    const int n = slideTable.count();
+    if (n < 2) {
+      ADD_FAILURE() << "the built-in archive holds " << n << " slides";
+      return 1;
+    }
+    EXPECT_EQ(previewFrame, 25 * n - 1);
+    EXPECT_EQ(currentSlide, -1);
+
+    step();
+    EXPECT_EQ(previewFrame, 25 * n);
+    EXPECT_EQ(currentSlide, n - 1);
+    EXPECT_EQ(decodedWidth, 1024);
+    EXPECT_EQ(decodedHeight, 768);
+    EXPECT_FALSE(rowsAreBlack());
+    EXPECT_EQ(picturePixelsOffFromTheSlide(24), 0) << "the last slide at level 24";
+
+    step();
+    EXPECT_EQ(previewFrame, 1);
+    EXPECT_EQ(currentSlide, 0);
+    EXPECT_TRUE(rowsAreBlack()) << "the first slide at level 0";
+    EXPECT_EQ(picturePixelsOffFromTheSlide(0), 0);
+
+    step();
+    EXPECT_EQ(currentSlide, 0);
+    EXPECT_EQ(picturePixelsOffFromTheSlide(1), 0) << "the first slide at level 1";
+    return 0;
+  });
+  EXPECT_EQ(previewMode(4711), 0);
+  EXPECT_TRUE(driven);
 }
 
 #ifdef _WIN32
