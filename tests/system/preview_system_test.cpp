@@ -10,10 +10,16 @@
 #include "tests/system/harness.h"
 
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "codec/ijl.h"
 
 namespace systest {
 namespace {
@@ -24,21 +30,81 @@ bool isBlack(const Picture& p) {
   return std::all_of(p.begin(), p.end(), [](std::uint32_t v) { return v == 0; });
 }
 
-bool everyChannel(const Picture& p, bool (*holds)(std::uint32_t channel)) {
-  return std::all_of(p.begin(), p.end(), [&](std::uint32_t v) {
-    return holds(v & 0xFF) && holds((v >> 8) & 0xFF) && holds((v >> 16) & 0xFF);
-  });
+// The slides as the program samples them (every sixth pixel of every sixth
+// row, 152 x 112 words 0x00RRGGBB), decoded by the codec library the program
+// itself wrote to its temporary directory: the same decoder, the same pixels.
+std::vector<std::vector<std::uint32_t>> sampledSlides(const std::string& codecPath) {
+  std::vector<std::vector<std::uint32_t>> slides;
+  void* library = dlopen(codecPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library) return slides;
+  const auto init = reinterpret_cast<IjlInitFn>(dlsym(library, "ijlInit"));
+  const auto read = reinterpret_cast<IjlReadFn>(dlsym(library, "ijlRead"));
+  const auto release = reinterpret_cast<IjlFreeFn>(dlsym(library, "ijlFree"));
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(sourceDir() + "/resources/slides")) {
+    if (entry.path().extension() == ".jpg") files.push_back(entry.path());
+  }
+  for (const auto& file : files) {
+    const std::string jpeg = readFile(file.string());
+    JPEG_CORE_PROPERTIES record{};
+    if (!init || !read || !release || init(&record) != IJL_OK) break;
+    record.JPGBytes = reinterpret_cast<const unsigned char*>(jpeg.data());
+    record.JPGSizeBytes = static_cast<int>(jpeg.size());
+    read(&record, IJL_JBUFF_READPARAMS);
+    const int width = record.JPGWidth;
+    const int height = record.JPGHeight;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    record.DIBBytes = reinterpret_cast<unsigned char*>(pixels.data());
+    record.DIBWidth = width;
+    record.DIBHeight = height;
+    record.DIBChannels = 4;
+    record.DIBColor = IJL_RGBA_FPX;
+    record.DIBPadBytes = 0;
+    const bool decoded = width >= 907 && height >= 667 && read(&record, IJL_JBUFF_READWHOLEIMAGE) == IJL_OK;
+    release(&record);
+    if (!decoded) continue;
+    std::vector<std::uint32_t> sampled;
+    for (std::size_t i = 0; i < 112; ++i) {
+      for (std::size_t j = 0; j < 152; ++j) {
+        // The codec's bytes red, green, blue, 255 as the program keeps them:
+        // 0x00RRGGBB.
+        const std::uint32_t rgba = pixels[6 * i * static_cast<std::size_t>(width) + 6 * j];
+        sampled.push_back((rgba & 0xFFu) << 16 | (rgba & 0xFF00u) | ((rgba >> 16) & 0xFFu));
+      }
+    }
+    slides.push_back(std::move(sampled));
+  }
+  dlclose(library);
+  return slides;
 }
 
-// Every channel of `later` at least that of `earlier`: the same slide, faded
-// in further.
-bool fadedInFurther(const Picture& earlier, const Picture& later) {
-  for (std::size_t k = 0; k < earlier.size(); ++k) {
+// Whether `picture` is `slide` at fade `level`: each channel with its two low bits cleared, x level / 32,
+// to nearest with halves to even.
+bool showsSlideAtLevel(const Picture& picture, const std::vector<std::uint32_t>& slide, int level) {
+  for (std::size_t k = 0; k < picture.size(); ++k) {
+    std::uint32_t expected = 0;
     for (int shift : {0, 8, 16}) {
-      if (((later[k] >> shift) & 0xFF) < ((earlier[k] >> shift) & 0xFF)) return false;
+      const double faded = std::nearbyint(((slide[k] >> shift) & 0xFCu) * static_cast<double>(level) / 32.0);
+      expected |= static_cast<std::uint32_t>(faded) << shift;
     }
+    if (picture[k] != expected) return false;
   }
   return true;
+}
+
+struct Shown {
+  std::size_t slide;
+  int level;
+};
+
+// Which of `slides` `picture` shows, and at which fade level 1..24.
+std::optional<Shown> slideShown(const Picture& picture, const std::vector<std::vector<std::uint32_t>>& slides) {
+  for (std::size_t slide = 0; slide < slides.size(); ++slide) {
+    for (int level = 1; level <= 24; ++level) {
+      if (showsSlideAtLevel(picture, slides[slide], level)) return Shown{slide, level};
+    }
+  }
+  return std::nullopt;
 }
 
 Window makeHostWindow() {
@@ -101,19 +167,26 @@ TEST(PreviewSystemTest, LinuxChildShowsTheSlidesFadingInAndEndsWithTheHost) {
       },
       8.0, 0.01);
   ASSERT_NE(slideChange, 0u) << "no slide change (a black picture after a shown one) within 8 s";
+  // Every picture is a slide at a fade level, rising from tick to tick; the
+  // last one before the change is at level 24, and the next slide differs.
+  const auto slides = sampledSlides(sandbox.tempDir() + "/ijl10.dll");
+  ASSERT_FALSE(slides.empty()) << "no slide decoded with the program's codec";
+  std::vector<std::optional<Shown>> shown(frames.size());
   int rising = 0;
-  for (std::size_t k = 0; k < frames.size(); ++k) {
-    EXPECT_TRUE(everyChannel(frames[k], [](std::uint32_t c) { return c <= 189; }))
-        << "frame " << k << ": a fade never passes 24/32 of 252";
-    if (k > 0 && !isBlack(frames[k]) && k != slideChange) {
-      EXPECT_TRUE(fadedInFurther(frames[k - 1], frames[k])) << "frame " << k << " is darker than the one before";
+  for (std::size_t k = 1; k < frames.size(); ++k) {
+    if (isBlack(frames[k])) continue;
+    shown[k] = slideShown(frames[k], slides);
+    ASSERT_TRUE(shown[k].has_value()) << "frame " << k << " is no slide at any fade level";
+    if (shown[k - 1] && shown[k - 1]->slide == shown[k]->slide) {
+      EXPECT_GT(shown[k]->level, shown[k - 1]->level) << "frame " << k;
       ++rising;
     }
   }
-  EXPECT_GE(rising, 4);
-  // The last picture of a slide is its fade level 24: every channel is
-  // (c with two low bits cleared) x 3/4, a multiple of 3.
-  EXPECT_TRUE(everyChannel(frames[slideChange - 1], [](std::uint32_t c) { return c % 3 == 0; }));
+  EXPECT_GE(rising, 3);
+  ASSERT_TRUE(shown[slideChange - 1].has_value());
+  EXPECT_EQ(shown[slideChange - 1]->level, 24) << "the last picture of a slide";
+  ASSERT_TRUE(shown[slideChange + 1].has_value());
+  EXPECT_NE(shown[slideChange + 1]->slide, shown[slideChange - 1]->slide) << "the next slide follows the black";
 
   XDestroyWindow(x, host);
   XSync(x, False);
