@@ -432,7 +432,7 @@ TEST(LinuxFaultSystemTest, CodecFilePlantedInASharedFolderIsNeverLoaded) {
 
 // Nothing can be read from it and nothing written over it: the show runs on
 // the start values, and the directory stays as it was.
-TEST_P(FaultSystemTest, SettingsPathThatIsADirectoryLeavesTheShowOnItsStartValues) {
+TEST_P(FaultSystemTest, SettingsPathThatIsADirectoryIsLeftAloneAndTheShowRuns) {
   Sandbox sandbox(GetParam());
   fs::create_directory(sandbox.settingsFile());
   const auto before = entriesBesideOutput(sandbox.dir());
