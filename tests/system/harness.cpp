@@ -240,6 +240,10 @@ std::vector<std::string> Sandbox::listDir(const std::string& path) {
 
 Program::Program(const Sandbox& sandbox, std::vector<std::string> arguments,
                  std::map<std::string, std::string> environment)
+    : Program(sandbox, sandbox.program(), std::move(arguments), std::move(environment)) {}
+
+Program::Program(const Sandbox& sandbox, const std::string& executable, std::vector<std::string> arguments,
+                 std::map<std::string, std::string> environment)
     : outputFile_(sandbox.dir() + "/output-" + std::to_string(std::rand()) + ".log"),
       start_(std::chrono::steady_clock::now()) {
   std::vector<std::string> argv;
@@ -247,10 +251,10 @@ Program::Program(const Sandbox& sandbox, std::vector<std::string> arguments,
   env.emplace("DISPLAY", Screen::get().name());
   if (sandbox.target() == Target::Windows) {
     for (const auto& [k, v] : wineEnvironment()) env.emplace(k, v);
-    argv = {"wine", sandbox.program()};
+    argv = {"wine", executable};
   } else {
     env.emplace("TMP", sandbox.tempDir());
-    argv = {sandbox.program()};
+    argv = {executable};
   }
   argv.insert(argv.end(), arguments.begin(), arguments.end());
 

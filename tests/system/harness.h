@@ -95,6 +95,10 @@ class Program {
  public:
   Program(const Sandbox& sandbox, std::vector<std::string> arguments,
           std::map<std::string, std::string> environment = {});
+  // Another executable of the target (a test's helper program), run the
+  // same way in the sandbox: under Wine for the Windows target.
+  Program(const Sandbox& sandbox, const std::string& executable, std::vector<std::string> arguments,
+          std::map<std::string, std::string> environment = {});
   ~Program();  // kills it if it still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
