@@ -16,6 +16,10 @@ void captureMouseAnchor();
 bool keyPending();
 bool isUserActive();
 
+// The show's test for the user: keyPending, then isUserActive, both asked
+// every time (the second may capture the anchor); true when either is.
+bool userHasReturned();
+
 // The anchor back to (-1, -1) (for tests).
 void resetActivityWatch();
 

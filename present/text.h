@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace velmora {
 
@@ -16,7 +17,13 @@ inline constexpr int textScale = 1;
 // (x, y + 2); a line feed starts a new line 16 pixels lower at column x.
 void drawText(int x, int y, const char* text);
 
-// The font as drawn (emboldened once on first use), for tests.
+// Takes `stored` (224 glyphs x 13 rows, one byte a row, bit 7 the leftmost
+// pixel) as the font and makes rows 6 ... 12 of every glyph bolder. With
+// fewer than 2,912 bytes there is no font and drawText paints nothing.
+// drawText does this once, with the built-in "VGAFIX" resource, on first use.
+void loadGlyphFont(std::span<const std::uint8_t> stored);
+
+// The font as drawn (loading it first if need be); nullptr when there is none.
 const std::uint8_t* glyphFont();
 
 // Forget the loaded font (for tests).
