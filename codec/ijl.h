@@ -14,6 +14,16 @@
 extern "C" {
 #endif
 
+/* In C++ the enumerations get a fixed underlying type, int, as their C
+ * counterparts have in practice: a status or I/O type that arrives from
+ * outside (an unknown code handed to ijlErrorStr, a wrong iotype) is then a
+ * well-defined value the library can reject, not an out-of-range enum. */
+#ifdef __cplusplus
+#define IJL_ENUM_BASE : int
+#else
+#define IJL_ENUM_BASE
+#endif
+
 #if defined(_WIN32) && defined(VELMORA_CODEC_BUILD)
 #define IJLAPI __declspec(dllexport)
 #elif defined(VELMORA_CODEC_BUILD)
@@ -22,7 +32,7 @@ extern "C" {
 #define IJLAPI
 #endif
 
-typedef enum {
+typedef enum IJL_ENUM_BASE {
   IJL_OK = 0,
   IJL_INVALID_ENCODER = -1,       /* no record, or the record is not initialised */
   IJL_MEMORY_ERROR = -2,
@@ -35,14 +45,14 @@ typedef enum {
   IJL_DECODER_UNAVAILABLE = -9    /* the system decoder could not be started */
 } IJLERR;
 
-typedef enum {
+typedef enum IJL_ENUM_BASE {
   IJL_JFILE_READPARAMS = 0,
   IJL_JBUFF_READPARAMS = 1,
   IJL_JFILE_READWHOLEIMAGE = 2,
   IJL_JBUFF_READWHOLEIMAGE = 3
 } IJLIOTYPE;
 
-typedef enum {
+typedef enum IJL_ENUM_BASE {
   IJL_OTHER = 0,
   IJL_RGB = 1,
   IJL_BGR = 2,
@@ -94,11 +104,54 @@ typedef IJLERR (*IjlWriteFn)(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype);
 typedef const IJLibVersion* (*IjlGetLibVersionFn)(void);
 typedef const char* (*IjlErrorStrFn)(IJLERR code);
 
+/* Sets every field of the record to its default (no DIB, no stream,
+ * DIBChannels 4, DIBColor IJL_RGBA_FPX, JPGColor IJL_YCBCR) and gives it the
+ * decoder state in jprops. Whatever the record held is overwritten: release
+ * an initialised record with ijlFree first. IJL_OK, or IJL_INVALID_ENCODER
+ * for no record, IJL_MEMORY_ERROR, IJL_DECODER_UNAVAILABLE (the record is
+ * then left without state). On Windows the record belongs to the thread that
+ * initialised it: the decoder uses COM on that thread until ijlFree. */
 IJLAPI IJLERR ijlInit(JPEG_CORE_PROPERTIES* jcprops);
+
+/* Releases the state of an initialised record and clears jprops; a record
+ * without state is left as it is. IJL_OK, or IJL_INVALID_ENCODER for no
+ * record. */
 IJLAPI IJLERR ijlFree(JPEG_CORE_PROPERTIES* jcprops);
+
+/* Reads the JPEG stream at JPGBytes (JPGSizeBytes bytes); nothing is read
+ * from files.
+ *
+ * IJL_JBUFF_READPARAMS fills JPGWidth, JPGHeight and JPGChannels (1 for
+ * grey, 3 for colour); after a failure they are 0.
+ *
+ * IJL_JBUFF_READWHOLEIMAGE decodes the picture into the DIB: DIBHeight rows
+ * of DIBWidth pixels starting at DIBBytes, top row first, each row
+ * DIBWidth * DIBChannels + DIBPadBytes bytes after the one before. A pixel
+ * is 4 bytes, red, green, blue and 255. The DIB must be DIBChannels 4,
+ * DIBColor IJL_RGBA_FPX, DIBPadBytes >= 0, and exactly the picture's size.
+ * Only pixel bytes of the DIB are ever written: not the pad bytes, nothing
+ * before or after. The DIB is left untouched when the description or the
+ * size is wrong or the stream is found truncated, not a JPEG or of a kind
+ * the decoder does not read. Coded data that turns out corrupt while
+ * decoding leaves as much of the picture as could be decoded; libjpeg-turbo
+ * (Linux) reports it as IJL_BAD_STREAM, the Windows Imaging Component may
+ * pass over it without a word.
+ *
+ * Grey, baseline, extended and progressive Huffman-coded JPEGs of 8-bit
+ * precision with one or three components are read. Arithmetic-coded,
+ * lossless, hierarchical, 12-bit and four-component (CMYK) JPEGs give
+ * IJL_UNSUPPORTED_STREAM. The IJL_JFILE_* types give
+ * IJL_UNSUPPORTED_OPERATION, any other value IJL_BAD_PARAMETER. */
 IJLAPI IJLERR ijlRead(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype);
+
+/* Encoding is not supported: always IJL_UNSUPPORTED_OPERATION. */
 IJLAPI IJLERR ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype);
+
+/* The library's version record; static, valid while the library is loaded. */
 IJLAPI const IJLibVersion* ijlGetLibVersion(void);
+
+/* A short English text for a status; unknown codes get a text too. The
+ * text is static. */
 IJLAPI const char* ijlErrorStr(IJLERR code);
 
 #ifdef __cplusplus

@@ -53,7 +53,10 @@ struct ImageSpan {
 };
 
 bool placeImage(const Canvas& c, const Image& image, int x, int y, ImageSpan& out) {
-  if (image.words.empty()) return false;
+  // An image whose words fall short of its own size is not drawn at all.
+  if (image.words.empty() || image.width <= 0 || image.height <= 0 || image.words.size() - 1 < image.pixelCount()) {
+    return false;
+  }
   // The header word gives the size; it may never claim more than the
   // memory holds.
   const int w = std::min(headerWidth(image.header()), image.width);

@@ -88,6 +88,10 @@ std::string linuxProgram() { return VELMORA_LINUX_PROGRAM; }
 std::string windowsProgram() { return VELMORA_WINDOWS_BUILD_DIR "/velmorascr.scr"; }
 std::string windowsBuildDir() { return VELMORA_WINDOWS_BUILD_DIR; }
 std::string winePrefix() { return VELMORA_WINDOWS_BUILD_DIR "/wineprefix-system"; }
+std::string displayProbe(Target target) {
+  return target == Target::Linux ? VELMORA_LINUX_DISPLAY_PROBE
+                                 : VELMORA_WINDOWS_BUILD_DIR "/tests/velmora-display-probe.exe";
+}
 
 // --- Screen ------------------------------------------------------------------
 
@@ -208,11 +212,12 @@ std::vector<Screen::Window> Screen::topLevelWindows() {
 
 // --- Sandbox -------------------------------------------------------------------
 
-Sandbox::Sandbox(Target target) : target_(target) {
+Sandbox::Sandbox(Target target, const std::string& program) : target_(target) {
   std::string pattern = (fs::temp_directory_path() / "velmora-system-XXXXXX").string();
   if (!mkdtemp(pattern.data())) fail("mkdtemp failed");
   dir_ = pattern;
-  const std::string source = target == Target::Linux ? linuxProgram() : windowsProgram();
+  const std::string source =
+      !program.empty() ? program : target == Target::Linux ? linuxProgram() : windowsProgram();
   program_ = dir_ + "/" + fs::path(source).filename().string();
   fs::copy_file(source, program_);
   fs::create_directories(dir_ + "/tmp");

@@ -29,6 +29,8 @@ std::string linuxProgram();    // build/linux/velmorascr
 std::string windowsProgram();  // build/windows/velmorascr.scr
 std::string windowsBuildDir();
 std::string winePrefix();
+// The display probe of a target (tests/system/display_probe.cpp).
+std::string displayProbe(Target target);
 
 // The test program's X server.
 class Screen {
@@ -69,7 +71,9 @@ class Screen {
 // of its own; removed at the end of the test.
 class Sandbox {
  public:
-  explicit Sandbox(Target target);
+  // `program`, when given, is copied instead of the screensaver: one of the
+  // tests' helper programs.
+  explicit Sandbox(Target target, const std::string& program = {});
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
