@@ -26,7 +26,7 @@ inline constexpr std::array<std::int32_t, 8> darkSecondsTable = {0, 5, 10, 15, 2
 // The step of a slider position: floor(2p / 25), 0..7 for 0..99.
 int stepOfPosition(std::int32_t position);
 
-// Set a position and what derives from it.
+// Set a position, clamped to 0..99, and the values that derive from it.
 void setVideomax(std::int32_t position);
 void setDarkmax(std::int32_t position);
 void setDotmode(std::int32_t position);
@@ -34,7 +34,11 @@ void setDotmode(std::int32_t position);
 // The settings file's full path.
 std::string settingsPath();
 
+// Reads the settings file, first writing it from the values held when it
+// cannot be opened; afterwards every derived value follows its position.
 void loadSettings();
+// Replaces the settings file with the positions held; a failure leaves the
+// old file as it was and is not reported.
 void saveSettings();
 
 // Settings back to their start values (for tests).

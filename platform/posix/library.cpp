@@ -24,7 +24,11 @@ void* loadLibrary(const std::string& path) {
     const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd);
     handle = dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
   }
-  close(fd);
+  // The loader knows a loaded library by the name it was opened under. Were
+  // the descriptor closed, its number would come back for the next file, and
+  // that file, under the same name, would be taken for the library already
+  // loaded. A loaded library keeps its descriptor, so its name stays its own.
+  if (!handle) close(fd);
   return handle;
 }
 

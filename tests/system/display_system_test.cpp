@@ -426,6 +426,9 @@ TEST_P(DisplayModeSystemTest, EveryWayOutGivesTheDisplayItsModeBack) {
     int exitCode;
   } ways[] = {{"SIGTERM", SIGTERM, 0}, {"SIGINT", SIGINT, 0}, {"SIGHUP", SIGHUP, 0}, {"a key", 0, 3}};
   for (const auto& way : ways) {
+    // Wine ends a Windows program at once on a signal: it has no way to
+    // answer one.
+    if (way.signal != 0 && GetParam() == Target::Windows) continue;
     ASSERT_EQ(currentMode().width, 800) << way.way;
     Probe probe(GetParam(), {"full", "3"});
     ASSERT_TRUE(probe.awaitLine("ready", kStartSeconds)) << way.way << probe.program().output();
@@ -451,14 +454,17 @@ TEST_P(DisplaySystemTest, WithoutADisplayTheProbeSaysSoAndEndsWithOne) {
   const auto code = probe.program().waitExit(kStartSeconds);
   ASSERT_TRUE(code.has_value());
   EXPECT_EQ(*code, 1);
-  EXPECT_NE(probe.program().output().find("no display surface could be opened"), std::string::npos)
-      << probe.program().output();
+  // On Windows the user is told in a message box, which without a display
+  // cannot be seen.
+  if (GetParam() == Target::Linux) {
+    EXPECT_NE(probe.program().output().find("no display surface could be opened"), std::string::npos)
+        << probe.program().output();
+  }
 }
 
-// The Windows backend joins here once it serves the probe.
-INSTANTIATE_TEST_SUITE_P(Targets, DisplaySystemTest, ::testing::Values(Target::Linux),
+INSTANTIATE_TEST_SUITE_P(Targets, DisplaySystemTest, ::testing::Values(Target::Linux, Target::Windows),
                          [](const auto& p) { return targetName(p.param); });
-INSTANTIATE_TEST_SUITE_P(Targets, DisplayModeSystemTest, ::testing::Values(Target::Linux),
+INSTANTIATE_TEST_SUITE_P(Targets, DisplayModeSystemTest, ::testing::Values(Target::Linux, Target::Windows),
                          [](const auto& p) { return targetName(p.param); });
 
 }  // namespace
