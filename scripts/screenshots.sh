@@ -86,9 +86,10 @@ mkdir -p "$work/dark"
 printf '[Velmora Slides Screensaver version 2016.june.09 ini file]\r\nvideomax= 0\r\ndarkmax= 13\r\ndotmode= 0\r\n' \
   >"$work/dark/velmorascr.ini"
 start dark /s
-sleep 1
 isDark() { awk -v m="$(brightness)" 'BEGIN { exit !(m < 0.01) }'; }
-waitFor 15 isDark
+isLit() { ! isDark; }
+waitFor 10 isLit   # the first slide (the screen starts black)
+waitFor 15 isDark  # then the dark interval
 sleep 1.5  # let the clock bob down a little
 shoot "$out/dark-clock.png"
 stop
@@ -97,9 +98,22 @@ stop
 start config /c
 hasWindow() { xwininfo -root -children | grep -q ' 384x240+'; }
 waitFor 10 hasWindow
-sleep 2  # the thumbnail fades its first slide in
-geometry=$(xwininfo -root -children | grep ' 384x240+' | head -n 1 | awk '{ print $NF }')
-shoot "$out/config.png" "384x240$geometry"
+geometry=384x240$(xwininfo -root -children | grep ' 384x240+' | head -n 1 | awk '{ print $NF }')
+# The thumbnail fades each slide in from black over 25 frames of 160 ms (4 s),
+# then starts the next one from black: wait for such a start, then take the
+# picture shortly before that slide's brightest frame.
+windowMean() { xwd -root -silent | convert xwd:- -crop "$geometry" -colorspace Gray -format '%[fx:mean]' info:; }
+last=$(windowMean)
+nextSlideStarted() {
+  local now
+  now=$(windowMean)
+  awk -v a="$last" -v b="$now" 'BEGIN { exit !(b < a - 0.01) }' && return 0
+  last=$now
+  return 1
+}
+waitFor 10 nextSlideStarted
+sleep 3.3
+shoot "$out/config.png" "$geometry"
 stop
 
 for f in show dark-clock config; do
