@@ -1,6 +1,7 @@
 // The drawing operations of display.h, once for every backend.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "platform/blend.h"
@@ -12,6 +13,13 @@ namespace platform {
 namespace {
 
 Canvas* canvas() { return backend::activeCanvas(); }
+
+// a + b held to the int range: coordinates far outside the surface stay far
+// outside it instead of overflowing.
+int addClamped(long long a, long long b) {
+  const long long sum = a + b;
+  return static_cast<int>(std::clamp<long long>(sum, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 // The part of `r` that lies inside `clip`; empty (width <= 0) when none.
 IntRect intersect(IntRect r, IntRect clip) {
@@ -26,8 +34,8 @@ IntRect normalised(IntRect r) {
 
 // `r`, given relative to the viewport, in surface pixels.
 IntRect toSurface(const Canvas& c, IntRect r) {
-  return IntRect{r.left + c.viewport.left, r.top + c.viewport.top, r.right + c.viewport.left,
-                 r.bottom + c.viewport.top};
+  return IntRect{addClamped(r.left, c.viewport.left), addClamped(r.top, c.viewport.top),
+                 addClamped(r.right, c.viewport.left), addClamped(r.bottom, c.viewport.top)};
 }
 
 void fillSurfaceRect(Canvas& c, IntRect r, Pixel colour) {
@@ -62,9 +70,9 @@ bool placeImage(const Canvas& c, const Image& image, int x, int y, ImageSpan& ou
   const int w = std::min(headerWidth(image.header()), image.width);
   const int h = std::min(headerHeight(image.header()), image.height);
   if (w <= 0 || h <= 0) return false;
-  const int left = c.viewport.left + x;
-  const int top = c.viewport.top + y;
-  const IntRect target = intersect(IntRect{left, top, left + w - 1, top + h - 1}, c.viewport);
+  const int left = addClamped(c.viewport.left, x);
+  const int top = addClamped(c.viewport.top, y);
+  const IntRect target = intersect(IntRect{left, top, addClamped(left, w - 1), addClamped(top, h - 1)}, c.viewport);
   if (target.width() <= 0 || target.height() <= 0) return false;
   out = ImageSpan{target, target.left - left, target.top - top};
   return true;
@@ -81,8 +89,8 @@ void clearSurface() {
 void setPixel(int x, int y, Pixel colour) {
   Canvas* c = canvas();
   if (!c) return;
-  const int sx = c->viewport.left + x;
-  const int sy = c->viewport.top + y;
+  const int sx = addClamped(c->viewport.left, x);
+  const int sy = addClamped(c->viewport.top, y);
   if (!c->viewport.contains(sx, sy)) return;
   c->at(sx, sy) = colour;
   c->dirty = true;

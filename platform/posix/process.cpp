@@ -8,17 +8,6 @@
 #include "platform/process.h"
 
 namespace platform {
-namespace {
-std::vector<std::string> gArguments;
-}  // namespace
-
-void startProcess(int argc, char** argv) {
-  gArguments.clear();
-  for (int i = 1; i < argc; ++i) gArguments.emplace_back(argv[i]);
-}
-
-const std::vector<std::string>& arguments() { return gArguments; }
-
 std::string executableDirectory() {
   std::string path(4096, '\0');
   const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());

@@ -6,18 +6,6 @@
 #include "platform/process.h"
 
 namespace platform {
-namespace {
-std::vector<std::string> gArguments;
-}  // namespace
-
-void startProcess(int argc, char** argv) {
-  // argv is the C runtime's standard splitting of the command line.
-  gArguments.clear();
-  for (int i = 1; i < argc; ++i) gArguments.emplace_back(argv[i]);
-}
-
-const std::vector<std::string>& arguments() { return gArguments; }
-
 std::string executableDirectory() {
   // The module's full file name cut before its last backslash; a bare drive
   // ("C:") gets its backslash back, so the root keeps one.
