@@ -55,8 +55,9 @@ class ScreenReader {
                              static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display))), ZPixmap, nullptr,
                              &segment_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
     if (!image_) return;
-    segment_.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height_),
-                            IPC_CREAT | 0600);
+    const std::size_t bytes =
+        static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height_);
+    segment_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (segment_.shmid < 0) {
       dropShared();
       return;

@@ -97,7 +97,9 @@ Picture readPpm(const std::string& path) {
   }
   Picture picture(kPixels);
   for (std::size_t i = 0; i < kPixels; ++i) {
-    const auto byte = [&](std::size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[start + 3 * i + k])); };
+    const auto byte = [&](std::size_t k) {
+      return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[start + 3 * i + k]));
+    };
     picture[i] = byte(0) << 16 | byte(1) << 8 | byte(2);
   }
   return picture;
@@ -341,7 +343,9 @@ TEST_P(ShowSystemTest, AtTheLowestBrightnessEverySlideIsDimmed) {
   ASSERT_TRUE(show.awaitShowStarted());
   // 252 * 57 / 256 = 56.1: no channel of a dimmed slide is brighter.
   std::uint32_t brightest = 0;
-  for (const std::uint32_t p : show.lastScreen()) brightest = std::max({brightest, channel(p, 0), channel(p, 8), channel(p, 16)});
+  for (const std::uint32_t p : show.lastScreen()) {
+    brightest = std::max({brightest, channel(p, 0), channel(p, 8), channel(p, 16)});
+  }
   EXPECT_LE(brightest, 56u);
 }
 
