@@ -6,8 +6,9 @@
 
 namespace platform {
 
-void blendRowScalar(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha) {
-  if (alpha <= 0) return;
+bool blendRowScalar(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha) {
+  if (alpha <= 0) return false;
+  bool changed = false;
   // Alphas above 255 draw as 255: the weight never exceeds 256, so a channel
   // never leaves the range between its old and its image value.
   const int weight = std::min(alpha, 255) + 1;
@@ -23,8 +24,10 @@ void blendRowScalar(std::uint32_t* dst, const std::uint32_t* src, std::size_t co
       const int c = oldC + (((imgC - oldC) * weight) >> 8);
       out |= static_cast<std::uint32_t>(c) << shift;
     }
+    changed = changed || out != d;
     dst[i] = out;
   }
+  return changed;
 }
 
 std::vector<BlendPath> availableBlendPaths() {

@@ -9,6 +9,10 @@
 //
 // blendRowScalar is the rule as written; the vector paths beside it must give
 // the same words, and the tests hold them to that.
+//
+// Each returns whether a word of the row changed. Late in a fade no pixel
+// moves any more (every channel is then the image's or one below it), and a
+// display need not show such a step again.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +22,9 @@
 
 namespace platform {
 
-using BlendRowFn = void (*)(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
+using BlendRowFn = bool (*)(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
 
-void blendRowScalar(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
+bool blendRowScalar(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
 
 struct BlendPath {
   std::string_view name;  // "scalar", "sse2", "avx2"

@@ -9,9 +9,9 @@
 
 namespace platform {
 
-__attribute__((target("avx2"))) void blendRowAvx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count,
+__attribute__((target("avx2"))) bool blendRowAvx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count,
                                                   int alpha) {
-  if (alpha <= 0) return;
+  if (alpha <= 0) return false;
   const int a = alpha < 255 ? alpha : 255;
   const auto imgWeight = static_cast<short>(a + 1);
   const auto oldWeight = static_cast<short>(255 - a);
@@ -22,6 +22,7 @@ __attribute__((target("avx2"))) void blendRowAvx2(std::uint32_t* dst, const std:
   const __m256i zero = _mm256_setzero_si256();
   const __m256i colourBits = _mm256_set1_epi32(0x00FFFFFF);
   const __m256i skipColour = _mm256_set1_epi32(0x00FF00FF);
+  __m256i changes = zero;  // the bits any word changed in
 
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -37,9 +38,13 @@ __attribute__((target("avx2"))) void blendRowAvx2(std::uint32_t* dst, const std:
                           8);
     const __m256i blended = _mm256_packus_epi16(lo, hi);
     const __m256i skip = _mm256_cmpeq_epi32(_mm256_and_si256(s, colourBits), skipColour);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(blended, d, skip));
+    const __m256i out = _mm256_blendv_epi8(blended, d, skip);
+    changes = _mm256_or_si256(changes, _mm256_xor_si256(out, d));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), out);
   }
-  blendRowScalar(dst + i, src + i, count - i, a);
+  const bool vectorChanged = _mm256_testz_si256(changes, changes) == 0;
+  const bool tailChanged = blendRowScalar(dst + i, src + i, count - i, a);
+  return vectorChanged || tailChanged;
 }
 
 }  // namespace platform

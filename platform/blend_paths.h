@@ -10,9 +10,9 @@
 namespace platform {
 
 // 4 pixels at a time in 16-bit lanes (x86 and x86-64).
-void blendRowSse2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
+bool blendRowSse2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
 
 // 8 pixels at a time in 16-bit lanes (x86-64 Linux).
-void blendRowAvx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
+bool blendRowAvx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha);
 
 }  // namespace platform

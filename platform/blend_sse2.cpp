@@ -22,8 +22,8 @@
 
 namespace platform {
 
-VELMORA_SSE2_KERNEL void blendRowSse2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha) {
-  if (alpha <= 0) return;
+VELMORA_SSE2_KERNEL bool blendRowSse2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count, int alpha) {
+  if (alpha <= 0) return false;
   const int a = alpha < 255 ? alpha : 255;
   const auto imgWeight = static_cast<short>(a + 1);
   const auto oldWeight = static_cast<short>(255 - a);
@@ -34,6 +34,7 @@ VELMORA_SSE2_KERNEL void blendRowSse2(std::uint32_t* dst, const std::uint32_t* s
   const __m128i zero = _mm_setzero_si128();
   const __m128i colourBits = _mm_set1_epi32(0x00FFFFFF);
   const __m128i skipColour = _mm_set1_epi32(0x00FF00FF);
+  __m128i changes = zero;  // the bits any word changed in
 
   std::size_t i = 0;
   for (; i + 4 <= count; i += 4) {
@@ -48,9 +49,12 @@ VELMORA_SSE2_KERNEL void blendRowSse2(std::uint32_t* dst, const std::uint32_t* s
     const __m128i blended = _mm_packus_epi16(lo, hi);
     const __m128i skip = _mm_cmpeq_epi32(_mm_and_si128(s, colourBits), skipColour);
     const __m128i out = _mm_or_si128(_mm_and_si128(skip, d), _mm_andnot_si128(skip, blended));
+    changes = _mm_or_si128(changes, _mm_xor_si128(out, d));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
   }
-  blendRowScalar(dst + i, src + i, count - i, a);
+  const bool vectorChanged = _mm_movemask_epi8(_mm_cmpeq_epi8(changes, zero)) != 0xFFFF;
+  const bool tailChanged = blendRowScalar(dst + i, src + i, count - i, a);
+  return vectorChanged || tailChanged;
 }
 
 }  // namespace platform

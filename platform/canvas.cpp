@@ -154,12 +154,15 @@ void blendImage(const Image& image, int x, int y, int alpha) {
   const int a = std::min(alpha, 255);
   const BlendRowFn blendRow = bestBlendRow();
   const auto count = static_cast<std::size_t>(span.target.width());
+  bool changed = false;
   for (int row = 0; row < span.target.height(); ++row) {
     const std::size_t srcIndex = static_cast<std::size_t>(span.srcY + row) * static_cast<std::size_t>(image.width) +
                                  static_cast<std::size_t>(span.srcX);
-    blendRow(&c->at(span.target.left, span.target.top + row), image.pixels() + srcIndex, count, a);
+    if (blendRow(&c->at(span.target.left, span.target.top + row), image.pixels() + srcIndex, count, a)) changed = true;
   }
-  c->dirty = true;
+  // A blend that moved no pixel (the late steps of a fade) leaves nothing
+  // new to show: the display is spared showing the same picture again.
+  if (changed) c->dirty = true;
 }
 
 void copyImage(const Image& image, int x, int y) {

@@ -18,7 +18,7 @@ struct Canvas {
   int height = 0;
   int pitch = 0;
   IntRect viewport;      // the clip rectangle, in surface pixels
-  bool dirty = false;    // drawn on since it was last shown
+  bool dirty = false;    // drawn on since it was last shown (a blend that moved no pixel is not)
 
   Pixel& at(int x, int y) { return pixels[static_cast<std::ptrdiff_t>(y) * pitch + x]; }
   void resetViewport() { viewport = IntRect{0, 0, width - 1, height - 1}; }

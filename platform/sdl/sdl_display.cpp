@@ -79,19 +79,50 @@ bool isFullScreenAt(SDL_Window* window, int width, int height) {
          current.h == height;
 }
 
+// A window over the whole of a display that already runs at its size,
+// marked full screen for the window manager before it is mapped. SDL's own
+// switch to full screen, made once the window is mapped, waits up to 100 ms
+// for the window manager to move and resize the window, which a window of
+// the display's size and place never needs, and without a window manager
+// nothing moves it at all: each time the full 100 ms before the first
+// picture. Nothing (falling back to SDL's way) when this is no X11 display.
+SDL_Window* createDesktopSizedWindow(int width, int height) {
+  SDL_Window* window =
+      SDL_CreateWindow(kWindowTitle, 0, 0, width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+  if (!window) return nullptr;
+  if (!sdl::requestFullScreenState(window)) {
+    SDL_DestroyWindow(window);
+    return nullptr;
+  }
+  SDL_ShowWindow(window);
+  return window;
+}
+
 // Full screen needs a display mode of exactly width x height on the primary
 // display: a larger one would stretch the picture or leave a part of the
 // screen unserved. Without one, or when the mode cannot be set, the surface
 // is a plain window of that size at the top-left corner.
+//
+// When the display already runs in that mode there is nothing to switch: the
+// window covers the desktop in its own mode. The picture is the same, and
+// the window gets the keyboard at once, where after a mode change SDL holds
+// the focus back for 200 ms, which the surface waits out before the
+// program's first mouse reading (awaitInputFocus).
 SDL_Window* createFullScreenWindow(int width, int height) {
   const SDL_DisplayMode wanted{0, width, height, 0, nullptr};  // any format, default refresh rate
   SDL_DisplayMode closest;
   const bool modeExists = SDL_GetClosestDisplayMode(0, &wanted, &closest) != nullptr && closest.w == width &&
                           closest.h == height;
-  if (modeExists) {
+  SDL_DisplayMode desktop;
+  const bool desktopFits = SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w == width && desktop.h == height;
+  if (desktopFits) {
+    if (SDL_Window* window = createDesktopSizedWindow(width, height)) return window;
+  }
+  if (modeExists || desktopFits) {
+    const Uint32 fullScreen = desktopFits ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_FULLSCREEN;
     // Placed at (0, 0): centring it would race with the mode change on some
     // X servers.
-    if (SDL_Window* window = SDL_CreateWindow(kWindowTitle, 0, 0, width, height, SDL_WINDOW_FULLSCREEN)) {
+    if (SDL_Window* window = SDL_CreateWindow(kWindowTitle, 0, 0, width, height, fullScreen)) {
       if (isFullScreenAt(window, width, height)) return window;
       SDL_SetWindowFullscreen(window, 0);
       SDL_SetWindowPosition(window, 0, 0);

@@ -8,6 +8,7 @@
 //                    mouse reading
 //   sdl_time.cpp     the clock and the pause
 //   sdl_process.cpp  the stop signals, the service step, the process end
+//   sdl_x11.cpp      the little that is asked of the X server directly
 //
 // Everything runs on the program's one thread. The window is served (its
 // events taken, the canvas shown) whenever the program pauses or polls.
@@ -30,6 +31,10 @@ void onWindowEvent(const SDL_WindowEvent& event);
 // The renderer lost its picture (SDL_RENDER_TARGETS_RESET) or its textures
 // (SDL_RENDER_DEVICE_RESET).
 void onRenderReset(bool deviceLost);
+
+// Marks a window that is not mapped yet as full screen for the X window
+// manager (sdl_x11.cpp); false when the window is not an X11 one.
+bool requestFullScreenState(SDL_Window* window);
 
 // Takes every waiting event of the window.
 void pumpEvents();

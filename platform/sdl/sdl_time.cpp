@@ -12,10 +12,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A pause sleeps in slices this long at most, serving the window between
-// them: short enough that a key ends a long pause at once and a stop signal
-// is acted on quickly, long enough to cost next to nothing.
-constexpr auto kSlice = std::chrono::milliseconds(10);
+// A pause waits for the window's next event, a slice this long at most, and
+// serves the window after each wait: input wakes it at once, so a key ends a
+// long pause without delay, and a stop signal is acted on within a slice.
+// (Sleeping in fixed 10 ms slices instead cost about 1 % of a core while
+// idle, in wake-ups alone.)
+constexpr auto kSlice = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -40,7 +42,16 @@ void pause(int milliseconds) {
     if (endsOnKey && sdl::keyEntryWaiting()) return;
     const auto now = Clock::now();
     if (now >= deadline) return;
-    std::this_thread::sleep_for(std::min<Clock::duration>(deadline - now, kSlice));
+    const auto wait = std::min<Clock::duration>(deadline - now, kSlice);
+    if (sdl::surfaceWindow()) {
+      // Whole milliseconds, rounded up so as not to wake just short of the end.
+      const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wait);
+      // Without an event pointer nothing is taken from the queue; the next
+      // service step handles whatever arrived.
+      SDL_WaitEventTimeout(nullptr, static_cast<int>(waitMs.count()));
+    } else {
+      std::this_thread::sleep_for(wait);
+    }
   }
 }
 

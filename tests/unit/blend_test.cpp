@@ -63,10 +63,11 @@ TEST(BlendRule, RoundsEveryChannelTowardMinusInfinity) {
       // Long enough that every path takes its vector loop as well as its tail.
       std::vector<Pixel> dst(19, old);
       const std::vector<Pixel> src(19, img);
-      path.row(dst.data(), src.data(), dst.size(), c.alpha);
+      const bool changed = path.row(dst.data(), src.data(), dst.size(), c.alpha);
       for (const Pixel p : dst) {
         ASSERT_EQ(p, want) << describe(path, c.alpha) << " old " << c.oldC << " img " << c.imgC;
       }
+      EXPECT_EQ(changed, want != old) << describe(path, c.alpha) << " old " << c.oldC << " img " << c.imgC;
     }
   }
 }
@@ -87,10 +88,11 @@ TEST(BlendRule, EveryPathGivesTheRuleForEveryPairOfChannelValues) {
     for (std::size_t k = 0; k < olds.size(); ++k) want[k] = ruleBlend(olds[k], imgs[k], alpha);
     for (const auto& path : platform::availableBlendPaths()) {
       std::vector<Pixel> dst = olds;
-      path.row(dst.data(), imgs.data(), dst.size(), alpha);
+      const bool changed = path.row(dst.data(), imgs.data(), dst.size(), alpha);
       for (std::size_t k = 0; k < dst.size(); ++k) {
         ASSERT_EQ(dst[k], want[k]) << describe(path, alpha) << " pixel " << k;
       }
+      EXPECT_EQ(changed, want != olds) << describe(path, alpha);
     }
   }
 }
@@ -117,13 +119,33 @@ TEST(BlendRule, VectorPathsMatchTheScalarPathOnRandomRowsOfEveryLength) {
         std::vector<Pixel> buffer(length + 2 * kGuard + 1, kGuardWord);
         Pixel* row = buffer.data() + kGuard + 1;
         std::copy(old.begin(), old.end(), row);
-        path.row(row, src.data(), length, alpha);
+        const bool changed = path.row(row, src.data(), length, alpha);
         ASSERT_TRUE(std::equal(want.begin(), want.end(), row)) << describe(path, alpha) << " length " << length;
+        ASSERT_EQ(changed, want != old) << describe(path, alpha) << " length " << length;
         ASSERT_TRUE(std::all_of(buffer.begin(), buffer.begin() + kGuard + 1, [](Pixel p) { return p == kGuardWord; }));
         ASSERT_TRUE(std::all_of(buffer.end() - static_cast<std::ptrdiff_t>(kGuard), buffer.end(),
                                 [](Pixel p) { return p == kGuardWord; }))
             << describe(path, alpha) << " length " << length;
       }
+    }
+  }
+}
+
+TEST(BlendRule, AnyOneWordThatMovesCountsAsAChange) {
+  // A row the blend leaves as it is (each channel one below the image's,
+  // which a step short of A = 256 does not move), but for one word: each
+  // place of it, in the vector loop and in the tail, must be told.
+  constexpr std::size_t kLength = 19;
+  const Pixel img = platform::makePixel(101u, 151u, 201u, 0xFFu);
+  const Pixel settled = platform::makePixel(100u, 150u, 200u, 0xFFu);
+  for (const auto& path : platform::availableBlendPaths()) {
+    std::vector<Pixel> dst(kLength, settled);
+    const std::vector<Pixel> src(kLength, img);
+    EXPECT_FALSE(path.row(dst.data(), src.data(), kLength, 248)) << path.name;
+    for (std::size_t moving = 0; moving < kLength; ++moving) {
+      std::vector<Pixel> row(kLength, settled);
+      row[moving] = platform::makePixel(100u, 150u, 190u, 0xFFu);  // blue 10 below
+      EXPECT_TRUE(path.row(row.data(), src.data(), kLength, 248)) << path.name << " word " << moving;
     }
   }
 }
@@ -211,6 +233,33 @@ TEST(BlendImage, DrawsTheImageClippedByTheSurfaceAndTheMemoryItHas) {
       }
     }
   }
+}
+
+TEST(BlendImage, OnlyABlendThatMovesAPixelLeavesSomethingToShow) {
+  fake::reset();
+  ASSERT_TRUE(platform::openFullScreen(8, 6));
+  platform::Canvas& canvas = *fake::canvas();
+  auto image = platform::createImage(8, 6);
+  ASSERT_TRUE(image);
+  for (std::size_t i = 0; i < image->pixelCount(); ++i) image->pixels()[i] = platform::makePixel(60u, 90u, 120u);
+  // A fade over the black surface moves it until only the last level is
+  // left, which no step short of A = 256 moves.
+  bool settled = false;
+  for (int a = 8; a < 256 && !settled; a += 8) {
+    canvas.dirty = false;
+    platform::blendImage(*image, 0, 0, a);
+    settled = !canvas.dirty;
+  }
+  ASSERT_TRUE(settled) << "the fade never came to rest";
+  const std::vector<Pixel> rested(canvas.pixels, canvas.pixels + 8 * 6);
+  platform::blendImage(*image, 0, 0, 248);
+  EXPECT_FALSE(canvas.dirty);
+  EXPECT_TRUE(std::equal(rested.begin(), rested.end(), canvas.pixels));
+  // One pixel that still differs, in the last row: the canvas has changed.
+  canvas.at(7, 5) = 0;
+  canvas.dirty = false;
+  platform::blendImage(*image, 0, 0, 248);
+  EXPECT_TRUE(canvas.dirty);
 }
 
 TEST(BlendImage, AnImageWithFewerWordsThanItsSizeIsNotDrawn) {
