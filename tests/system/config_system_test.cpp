@@ -409,25 +409,6 @@ TEST_P(ConfigSystemTest, TheLeftButtonWithAnotherOneDoesNotDrag) {
   EXPECT_EQ(readFile(run.sandbox().settingsFile()), settingsBytes(0, 0, 0));
 }
 
-// Asks the window to close, as a window manager does on Alt+F4. A window
-// that has gone meanwhile is no error of the test program's.
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
-void requestClose(unsigned long window) {
-  Display* d = Screen::get().x();
-  XSync(d, False);
-  const auto previous = XSetErrorHandler(&ignoreXError);
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, window, False, NoEventMask, &event);
-  XSync(d, False);
-  XSetErrorHandler(previous);
-}
 
 TEST_P(ConfigSystemTest, EveryOtherWayOutLeavesTheSettingsFileAlone) {
   // Not the form the program writes: any rewrite, even of the same

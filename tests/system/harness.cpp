@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -316,6 +317,74 @@ double Program::secondsSinceStart() const {
 }
 
 std::string Program::output() const { return readFile(outputFile_); }
+
+// --- display mode and window requests ------------------------------------------
+
+ScreenMode currentMode() {
+  Display* d = Screen::get().x();
+  XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, DefaultRootWindow(d));
+  ScreenMode mode;
+  if (res && res->ncrtc > 0) {
+    XRRCrtcInfo* crtc = XRRGetCrtcInfo(d, res, res->crtcs[0]);
+    if (crtc) {
+      mode = {static_cast<int>(crtc->width), static_cast<int>(crtc->height)};
+      XRRFreeCrtcInfo(crtc);
+    }
+  }
+  if (res) XRRFreeScreenResources(res);
+  return mode;
+}
+
+void setMode(int width, int height) {
+  Display* d = Screen::get().x();
+  const ::Window root = DefaultRootWindow(d);
+  XRRScreenResources* res = XRRGetScreenResources(d, root);
+  if (!res || res->noutput <= 0 || res->ncrtc <= 0) fail("the X server has no output to set a mode on");
+  RROutput output = res->outputs[0];
+  RRMode mode = 0;
+  for (int i = 0; i < res->nmode; ++i) {
+    if (static_cast<int>(res->modes[i].width) == width && static_cast<int>(res->modes[i].height) == height) {
+      mode = res->modes[i].id;
+    }
+  }
+  if (mode == 0) {
+    const std::string name = std::to_string(width) + "x" + std::to_string(height) + "-test";
+    XRRModeInfo* info = XRRAllocModeInfo(name.c_str(), static_cast<int>(name.size()));
+    info->width = static_cast<unsigned>(width);
+    info->height = static_cast<unsigned>(height);
+    info->hSyncStart = info->width + 40;
+    info->hSyncEnd = info->width + 168;
+    info->hTotal = info->width + 256;
+    info->vSyncStart = info->height + 1;
+    info->vSyncEnd = info->height + 5;
+    info->vTotal = info->height + 28;
+    info->dotClock = static_cast<unsigned long>(info->hTotal) * info->vTotal * 60u;
+    mode = XRRCreateMode(d, root, info);
+    XRRFreeModeInfo(info);
+    XRRAddOutputMode(d, output, mode);
+  }
+  XRRSetCrtcConfig(d, res, res->crtcs[0], CurrentTime, 0, 0, 0, RR_Rotate_0, nullptr, 0);
+  XRRSetScreenSize(d, root, width, height, width * 254 / 960, height * 254 / 960);
+  XRRSetCrtcConfig(d, res, res->crtcs[0], CurrentTime, 0, 0, mode, RR_Rotate_0, &output, 1);
+  XRRFreeScreenResources(res);
+  XSync(d, False);
+}
+
+void requestClose(unsigned long window) {
+  Display* d = Screen::get().x();
+  XSync(d, False);
+  const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, window, False, NoEventMask, &event);
+  XSync(d, False);
+  XSetErrorHandler(previous);
+}
 
 // --- helpers -------------------------------------------------------------------
 

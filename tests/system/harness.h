@@ -124,6 +124,20 @@ class Program {
   std::chrono::steady_clock::time_point start_;
 };
 
+// The X server's display mode, through XRandR.
+struct ScreenMode {
+  int width = 0;
+  int height = 0;
+};
+ScreenMode currentMode();
+// Puts the server's one output into a width x height mode, adding the mode
+// first when the server does not have it.
+void setMode(int width, int height);
+
+// Asks a window to close, as a window manager does on Alt+F4. A window that
+// has gone meanwhile is no error.
+void requestClose(unsigned long window);
+
 // Polls `condition` every `interval` seconds until it holds or `seconds`
 // have passed; returns whether it held.
 bool waitUntil(const std::function<bool()>& condition, double seconds, double interval = 0.02);
