@@ -31,24 +31,45 @@ namespace {
 
 void sleepSeconds(double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); }
 
-// Runs a command to its end with its output in `log`; returns its status.
-int runQuietly(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-               const std::string& log) {
+// How a child process is started.
+struct Launch {
+  std::vector<std::string> argv;
+  std::map<std::string, std::string> environment;
+  std::string output;            // stdout and stderr go here
+  bool appendOutput = false;
+  std::string workingDir;        // empty: the test program's
+  bool ownProcessGroup = false;  // so that it and its children can be killed together
+};
+
+// Forks and runs `launch` with standard input from /dev/null; returns the
+// child's pid. The child dies with the test program.
+pid_t spawn(const Launch& launch) {
   const pid_t pid = fork();
   if (pid < 0) fail("fork failed");
   if (pid == 0) {
-    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (launch.ownProcessGroup) setpgid(0, 0);
+    for (const auto& [k, v] : launch.environment) setenv(k.c_str(), v.c_str(), 1);
+    if (!launch.workingDir.empty() && chdir(launch.workingDir.c_str()) != 0) _exit(126);
+    const int fd = open(launch.output.c_str(), O_WRONLY | O_CREAT | (launch.appendOutput ? O_APPEND : O_TRUNC), 0644);
     const int devnull = open("/dev/null", O_RDONLY);
     dup2(devnull, 0);
     dup2(fd, 1);
     dup2(fd, 2);
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : launch.argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     execvp(args[0], args.data());
     _exit(127);
   }
+  return pid;
+}
+
+// Runs a command to its end with its output appended to `log`; returns its
+// status.
+int runQuietly(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+               const std::string& log) {
+  const pid_t pid = spawn(Launch{argv, env, log, true, "", false});
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -264,25 +285,7 @@ Program::Program(const Sandbox& sandbox, const std::string& executable, std::vec
   }
   argv.insert(argv.end(), arguments.begin(), arguments.end());
 
-  const pid_t pid = fork();
-  if (pid < 0) fail("fork failed");
-  if (pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    setpgid(0, 0);
-    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-    if (chdir(sandbox.dir().c_str()) != 0) _exit(126);
-    const int fd = open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, 0);
-    dup2(fd, 1);
-    dup2(fd, 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  pid_ = pid;
+  pid_ = spawn(Launch{argv, env, outputFile_, false, sandbox.dir(), true});
 }
 
 Program::~Program() {
