@@ -26,12 +26,15 @@
 #include "slides/archive.h"
 #include "slides/slides.h"
 #include "tests/fake/fake_platform.h"
+#include "tests/support/test_files.h"
 #include "tests/testcodec/test_codec.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using testfiles::freshDirectory;
+using testfiles::readBytes;
 using platform::IntRect;
 using platform::Pixel;
 
@@ -142,22 +145,6 @@ void createTheWidgets() {
   createSlider(2, 14, 25, "DARK SCREEN");
   createSlider(3, 14, 27, "SCREEN MODE");
   createButton(2, 38, 27, "Cancel");
-}
-
-fs::path freshDirectory(const char* prefix) {
-  static std::mt19937_64 generator{std::random_device{}()};
-  for (;;) {
-    const fs::path path = fs::temp_directory_path() / (prefix + std::to_string(generator()));
-    if (fs::create_directory(path)) return path;
-  }
-}
-
-std::optional<std::string> readBytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file.is_open()) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return std::move(bytes).str();
 }
 
 const std::string kSavedAtZero =

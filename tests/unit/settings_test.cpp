@@ -16,11 +16,14 @@
 
 #include "settings/settings.h"
 #include "tests/fake/fake_platform.h"
+#include "tests/support/test_files.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using testfiles::freshDirectory;
+using testfiles::readBytes;
 using namespace std::string_literals;
 
 const std::string kHeaderLine = "[Velmora Slides Screensaver version 2016.june.09 ini file]\r\n";
@@ -51,26 +54,10 @@ Values held() {
 // Positions 0, 0, 0 and what follows from them.
 constexpr Values kAtZero{0, 0, 0, 5, 0, true, 255};
 
-fs::path freshDirectory() {
-  static std::mt19937_64 generator{std::random_device{}()};
-  for (;;) {
-    const fs::path path = fs::temp_directory_path() / ("velmora-settings-" + std::to_string(generator()));
-    if (fs::create_directory(path)) return path;
-  }
-}
-
 void writeBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream file(path, std::ios::binary);
   file << bytes;
   ASSERT_TRUE(file.good()) << path;
-}
-
-std::optional<std::string> readBytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file.is_open()) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return std::move(bytes).str();
 }
 
 std::size_t entriesIn(const fs::path& directory) {
@@ -82,7 +69,7 @@ class SettingsFile : public ::testing::Test {
   void SetUp() override {
     fake::reset();
     resetSettings();
-    directory_ = freshDirectory();
+    directory_ = freshDirectory("velmora-settings-");
     fake::setExecutableDirectory(directory_.string());
   }
   void TearDown() override {
